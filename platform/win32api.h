@@ -1,0 +1,45 @@
+// The one header through which library/, check/ and framework/ reach the operating system.
+// On Windows it is the real Windows API; elsewhere our own implementation of the same subset.
+#pragma once
+
+#ifdef _WIN32
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <winsock2.h>
+#  include <windows.h>
+#  include <oleauto.h>
+#  include <wininet.h>
+#  include <shellapi.h>
+#  include <userenv.h>
+#  include <mbstring.h>
+#  include <time.h>
+#else
+#  include "posix/wintypes.h"
+#  include "posix/oleauto.h"
+#  include "posix/critsec.h"
+#  include "posix/module.h"
+#  include "posix/version.h"
+#  include "posix/crt.h"
+#  if __has_include("posix/sync.h")
+#    include "posix/sync.h"
+#  endif
+#  if __has_include("posix/winsock.h")
+#    include "posix/winsock.h"
+#  endif
+#  if __has_include("posix/profile.h")
+#    include "posix/profile.h"
+#  endif
+#  if __has_include("posix/shell.h")
+#    include "posix/shell.h"
+#  endif
+#  if __has_include("posix/debug.h")
+#    include "posix/debug.h"
+#  endif
+#  if __has_include("posix/wininet.h")
+#    include "posix/wininet.h"
+#  endif
+#  if __has_include("posix/window.h")
+#    include "posix/window.h"
+#  endif
+#endif
