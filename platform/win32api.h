@@ -13,6 +13,7 @@
 #  include <shellapi.h>
 #  include <userenv.h>
 #  include <mbstring.h>
+#  include <bcrypt.h>
 #  include <time.h>
 #else
 #  include "posix/wintypes.h"
@@ -21,6 +22,8 @@
 #  include "posix/module.h"
 #  include "posix/version.h"
 #  include "posix/crt.h"
+#  include "posix/resource.h"
+#  include "posix/random.h"
 #  if __has_include("posix/sync.h")
 #    include "posix/sync.h"
 #  endif

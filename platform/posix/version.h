@@ -55,12 +55,19 @@ struct QpVersionBlock {
     char strings[N];
 };
 
-// Defines the module's version block; `strings` is a literal of "name\0value\0" pairs.
-#  define QP_DEFINE_VERSION_RESOURCE(lang, cp, fileMS, fileLS, prodMS, prodLS, fileType, strings)      \
+// Defines the module's version block with every field of the fixed record that a resource script
+// sets; `strings` is a literal of "name\0value\0" pairs. The resource compiler (tools/rc) writes it.
+#  define QP_DEFINE_VERSION_RESOURCE_EX(lang, cp, fileMS, fileLS, prodMS, prodLS, flagsMask, flags, fileOS,   \
+                                        fileType, fileSubtype, strings)                                  \
     extern "C" __attribute__((used, section(QP_VERSION_SECTION), visibility("hidden")))            \
     const QpVersionBlock<sizeof(strings) + 1> qp_version_resource = {                              \
         {QP_VERSION_MAGIC, (WORD)(lang), (WORD)(cp), (DWORD)(sizeof(strings) + 1),                   \
-         {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, (fileMS), (fileLS), (prodMS), (prodLS),             \
-          VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, (fileType), 0, 0, 0}},                          \
+         {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, (fileMS), (fileLS), (prodMS), (prodLS), (flagsMask), \
+          (flags), (fileOS), (fileType), (fileSubtype), 0, 0}},                                       \
         strings}
+
+// The same with the usual mask, no flags, Windows NT 32-bit and no subtype.
+#  define QP_DEFINE_VERSION_RESOURCE(lang, cp, fileMS, fileLS, prodMS, prodLS, fileType, strings)      \
+    QP_DEFINE_VERSION_RESOURCE_EX(lang, cp, fileMS, fileLS, prodMS, prodLS, VS_FFI_FILEFLAGSMASK, 0,    \
+                                  VOS_NT_WINDOWS32, fileType, 0, strings)
 #endif

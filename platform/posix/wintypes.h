@@ -16,6 +16,8 @@
 
 // Marks the functions of the platform library that other modules call.
 #define QP_API __attribute__((visibility("default")))
+// Marks the functions a module exports to its host (on Windows a .def file names them instead).
+#define QP_MODULE_EXPORT __attribute__((visibility("default")))
 
 #define WINAPI
 #define CALLBACK
@@ -32,9 +34,9 @@ typedef int16_t SHORT;
 typedef uint16_t USHORT;
 typedef int32_t INT;
 typedef uint32_t UINT;
-typedef int64_t LONGLONG;
-typedef uint64_t ULONGLONG;
-typedef int64_t __int64;
+typedef long long LONGLONG;
+typedef unsigned long long ULONGLONG;
+typedef long long __int64;
 typedef intptr_t INT_PTR;
 typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
@@ -66,7 +68,7 @@ typedef struct HWND__* HWND;
 typedef struct HICON__* HICON;
 typedef struct HDC__* HDC;
 typedef int (*FARPROC)(void);
-typedef int64_t __time64_t;
+typedef long long __time64_t;
 
 #define TRUE 1
 #define FALSE 0

@@ -1,0 +1,23 @@
+#include "framework/afxsock.h"
+
+#include <cstring>
+
+namespace {
+
+struct SocketStart {
+    SocketStart() { started = WSAStartup(MAKEWORD(2, 2), &data) == 0; }
+    ~SocketStart() {
+        if (started) WSACleanup();
+    }
+    WSADATA data{};
+    bool started = false;
+};
+
+}  // namespace
+
+BOOL AfxSocketInit(WSADATA* data) {
+    static SocketStart start;
+    if (!start.started) return FALSE;
+    if (data) std::memcpy(data, &start.data, sizeof(WSADATA));
+    return TRUE;
+}

@@ -1,0 +1,321 @@
+// Run-time classes, command targets, message maps and CWnd.
+#include "framework/afxwin.h"
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+// Windows bound to objects. Dialogs run on several threads, so the map is shared and locked.
+std::mutex& PermanentLock() {
+    // Never destroyed: windows may still be released while the program exits.
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
+std::unordered_map<HWND, CWnd*>& PermanentMap() {
+    static auto* map = new std::unordered_map<HWND, CWnd*>;
+    return *map;
+}
+
+// Objects made by FromHandle for windows that no object owns; they belong to the calling thread.
+thread_local std::unordered_map<HWND, std::unique_ptr<CWnd>> t_temporary;
+
+// The messages being handled on this thread, innermost last (for Default()).
+struct CurrentMessage {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+thread_local std::vector<CurrentMessage> t_current;
+
+struct MessageScope {
+    MessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        t_current.push_back(CurrentMessage{window, message, wParam, lParam});
+    }
+    ~MessageScope() { t_current.pop_back(); }
+    MessageScope(const MessageScope&) = delete;
+    MessageScope& operator=(const MessageScope&) = delete;
+};
+
+// Messages whose result a dialog procedure returns itself instead of through DWLP_MSGRESULT.
+bool ReturnsDirectly(UINT message) {
+    switch (message) {
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+// CRuntimeClass and CObject
+
+CObject* CRuntimeClass::CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
+
+BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* baseClass) const {
+    for (const CRuntimeClass* c = this; c; c = c->m_pBaseClass)
+        if (c == baseClass) return TRUE;
+    return FALSE;
+}
+
+const CRuntimeClass CObject::classCObject = {"CObject", int(sizeof(CObject)), 0xFFFF, nullptr, nullptr};
+
+CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
+
+BOOL CObject::IsKindOf(const CRuntimeClass* runtimeClass) const {
+    return GetRuntimeClass()->IsDerivedFrom(runtimeClass);
+}
+
+// CCmdTarget
+
+IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
+
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
+    static const AFX_MSGMAP map = {nullptr, &entries[0]};
+    return &map;
+}
+
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* map, UINT message, UINT code, UINT id) {
+    for (; map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->nSig != AfxSig_end; ++entry) {
+            if (entry->nMessage != message) continue;
+            if (message != WM_COMMAND) return entry;
+            if (entry->nCode == code && id >= entry->nID && id <= entry->nLastID) return entry;
+        }
+    }
+    return nullptr;
+}
+
+BOOL CCmdTarget::OnCmdMsg(UINT id, int code) {
+    const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(GetMessageMap(), WM_COMMAND, UINT(code), id);
+    if (!entry) return FALSE;
+    entry->pfn(this, 0, 0);
+    return TRUE;
+}
+
+void CCmdTarget::BeginWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+void CCmdTarget::EndWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+void CCmdTarget::RestoreWaitCursor() { BeginWaitCursor(); }
+
+// CWnd
+
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
+
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWnd::~CWnd() {
+    if (m_hWnd) Detach();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND window) {
+    if (!window) return nullptr;
+    std::lock_guard<std::mutex> lock(PermanentLock());
+    auto it = PermanentMap().find(window);
+    return it == PermanentMap().end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND window) {
+    if (!window) return nullptr;
+    if (CWnd* permanent = FromHandlePermanent(window)) return permanent;
+    auto it = t_temporary.find(window);
+    if (it != t_temporary.end()) return it->second.get();
+    for (auto stale = t_temporary.begin(); stale != t_temporary.end();)
+        stale = IsWindow(stale->first) ? std::next(stale) : t_temporary.erase(stale);
+    auto temporary = std::make_unique<CWnd>();
+    temporary->m_hWnd = window;
+    CWnd* result = temporary.get();
+    t_temporary.emplace(window, std::move(temporary));
+    return result;
+}
+
+BOOL CWnd::Attach(HWND window) {
+    if (m_hWnd || !window) return FALSE;
+    std::lock_guard<std::mutex> lock(PermanentLock());
+    if (!PermanentMap().emplace(window, this).second) return FALSE;
+    m_hWnd = window;
+    return TRUE;
+}
+
+HWND CWnd::Detach() {
+    HWND window = m_hWnd;
+    if (!window) return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(PermanentLock());
+        auto it = PermanentMap().find(window);
+        if (it != PermanentMap().end() && it->second == this) PermanentMap().erase(it);
+    }
+    m_hWnd = nullptr;
+    return window;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
+    if (!parent) return FALSE;
+    HWND control = ::GetDlgItem(parent->m_hWnd, int(id));
+    return control ? Attach(control) : FALSE;
+}
+
+void CWnd::BindControl(CWnd* control) { m_boundControls.push_back(control); }
+
+void CWnd::ReleaseWindow() {
+    for (CWnd* control : m_boundControls) control->Detach();
+    m_boundControls.clear();
+    Detach();
+    PostNcDestroy();
+}
+
+CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+
+void CWnd::GetDlgItem(int id, HWND* window) const {
+    if (window) *window = ::GetDlgItem(m_hWnd, id);
+}
+
+int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+
+CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+
+void CWnd::SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+
+int CWnd::GetDlgItemText(int id, LPSTR buffer, int size) const {
+    return int(::GetDlgItemTextA(m_hWnd, id, buffer, size));
+}
+
+int CWnd::GetDlgItemText(int id, CString& text) const {
+    HWND control = ::GetDlgItem(m_hWnd, id);
+    const int length = control ? ::GetWindowTextLengthA(control) : 0;
+    LPSTR buffer = text.GetBuffer(length);
+    buffer[0] = 0;
+    if (control) ::GetWindowTextA(control, buffer, length + 1);
+    text.ReleaseBuffer();
+    return text.GetLength();
+}
+
+void CWnd::SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
+
+int CWnd::GetWindowText(LPSTR buffer, int size) const { return ::GetWindowTextA(m_hWnd, buffer, size); }
+
+void CWnd::GetWindowText(CString& text) const {
+    const int length = ::GetWindowTextLengthA(m_hWnd);
+    LPSTR buffer = text.GetBuffer(length);
+    ::GetWindowTextA(m_hWnd, buffer, length + 1);
+    text.ReleaseBuffer();
+}
+
+int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam);
+}
+
+BOOL CWnd::UpdateData(BOOL saveAndValidate) {
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return dx.m_nMissing == 0 ? TRUE : FALSE;
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+}
+
+HICON CWnd::GetIcon(BOOL bigIcon) const {
+    return reinterpret_cast<HICON>(::SendMessageA(m_hWnd, WM_GETICON, bigIcon ? ICON_BIG : ICON_SMALL, 0));
+}
+
+BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
+BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
+BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+
+void CWnd::GetClientRect(LPRECT rect) const {
+    if (!::GetClientRect(m_hWnd, rect) && rect) *rect = RECT{0, 0, 0, 0};
+}
+
+void CWnd::Invalidate(BOOL erase) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+
+BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+
+int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
+    return ::MessageBoxA(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    LRESULT value = 0;
+    BOOL handled = FALSE;
+    if (message == WM_COMMAND) {
+        handled = OnCommand(wParam, lParam);
+    } else if (const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(GetMessageMap(), message, 0, 0)) {
+        value = entry->pfn(this, wParam, lParam);
+        handled = TRUE;
+    }
+    if (result) *result = value;
+    return handled;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) { return OnCmdMsg(LOWORD(wParam), HIWORD(wParam)); }
+
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+void CWnd::PostNcDestroy() {}
+
+LRESULT CWnd::Default() {
+    for (auto it = t_current.rbegin(); it != t_current.rend(); ++it)
+        if (it->window == m_hWnd) return ::DefDlgProcA(it->window, it->message, it->wParam, it->lParam);
+    return 0;
+}
+
+void CWnd::OnPaint() { Default(); }
+HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+void CWnd::OnClose() { Default(); }
+void CWnd::OnDestroy() { Default(); }
+void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
+
+INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<CDialog*>(lParam);
+        if (!dialog) return FALSE;
+        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(static_cast<CWnd*>(dialog)));
+        dialog->Attach(window);
+        MessageScope scope(window, message, wParam, lParam);
+        return dialog->OnInitDialog();
+    }
+    auto* wnd = reinterpret_cast<CWnd*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (!wnd) return FALSE;
+    LRESULT result = 0;
+    BOOL handled;
+    {
+        MessageScope scope(window, message, wParam, lParam);
+        handled = wnd->OnWndMsg(message, wParam, lParam, &result);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        wnd->ReleaseWindow();
+    }
+    if (!handled) return FALSE;
+    if (ReturnsDirectly(message)) return INT_PTR(result);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}

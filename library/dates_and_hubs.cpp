@@ -1,0 +1,44 @@
+#include "library/dates_and_hubs.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/win32api.h"
+
+namespace {
+struct hub_station {
+    const char* name;
+    int64_t station;
+};
+
+constexpr hub_station kHubStations[] = {
+    {"Amarr", 60008494}, {"Jita", 60003760}, {"Dodixie", 60011866}, {"Rens", 60004588},
+    {"Hek", 60005686},   {"other", -1},
+};
+
+// The field of at most `length` characters from `first`, shortened where the text ends.
+int Field(const CString& text, int first, int length) {
+    if (first >= text.GetLength()) return 0;
+    return std::atoi(text.Mid(first, length));
+}
+}  // namespace
+
+CTime ParseEsiDateTime(const CString& text) {
+    struct tm fields = {};
+    fields.tm_year = Field(text, 0, 4) - 1900;
+    fields.tm_mon = Field(text, 5, 2) - 1;
+    fields.tm_mday = Field(text, 8, 2);
+    fields.tm_hour = Field(text, 11, 2);
+    fields.tm_min = Field(text, 14, 2);
+    fields.tm_sec = Field(text, 17, 2);
+    fields.tm_isdst = 0;
+    return CTime(_mkgmtime64(&fields));
+}
+
+int64_t GetHubStationId(const CString& hub) {
+    for (const hub_station& entry : kHubStations)
+        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(hub)),
+                     reinterpret_cast<const unsigned char*>(entry.name)) == 0)
+            return entry.station;
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "library/lifecycle_trace.h"
+
+void TraceLifecycle(const char*) {}

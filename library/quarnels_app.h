@@ -1,0 +1,12 @@
+// The library's application object.
+#pragma once
+
+#include "framework/afxapp.h"
+
+class CQuarnelsApp : public CWinApp {
+public:
+    CQuarnelsApp();
+    BOOL InitInstance() override;
+};
+
+extern CQuarnelsApp theApp;

@@ -1,0 +1,87 @@
+// The sign-on object's construction, destruction and its one stored setting.
+#include "library/sso/oauth2.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "library/lifecycle_trace.h"
+#include "library/sso/endpoints.h"
+
+namespace {
+const char kPageSuccess[] = "<html><body><h1>Success</h1>You max close this window now</body></html>";
+const char kPageFailed[] = "<html><body>Fehlgeschlagen: %s</body></html>";
+const char kPageDenied[] = "<html><body>Abgelehnt</body></html>";
+const char kScopes[] =
+    "esi-skills.read_skills.v1 esi-wallet.read_character_wallet.v1 esi-assets.read_assets.v1 "
+    "esi-industry.read_character_jobs.v1 esi-markets.read_character_orders.v1 "
+    "esi-assets.read_corporation_assets.v1";
+
+// 2000-01-01 00:00:00 local time, the start of every time stamp.
+CTime StartOfTime() {
+    struct tm start = {};
+    start.tm_year = 2000 - 1900;
+    start.tm_mon = 0;
+    start.tm_mday = 1;
+    start.tm_isdst = -1;
+    return CTime(static_cast<__time64_t>(std::mktime(&start)));
+}
+
+// A state value for the authorize request that nobody can guess: positive, 31 bits, from the
+// operating system's random source.
+int32_t DrawStateNonce() {
+    uint32_t value = 0;
+    while (value == 0) {
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<UCHAR*>(&value), sizeof(value),
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+            value = static_cast<uint32_t>(std::time(nullptr)) ^ 0x5bd1e995u;
+        }
+        value &= 0x7fffffffu;
+    }
+    return static_cast<int32_t>(value);
+}
+}  // namespace
+
+OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
+    tokenTime = StartOfTime();
+    signInTime = StartOfTime();
+    // No listener has run yet: a stop before the first login must not wait for one.
+    doneEvent.SetEvent();
+    stateNonce = DrawStateNonce();
+
+    pageSuccess = kPageSuccess;
+    pageFailed = kPageFailed;
+    pageDenied = kPageDenied;
+    clientId = ClientIdSetting();
+    clientSecret = ClientSecretSetting();
+    useBasicAuth = 1;
+    scope = kScopes;
+    const service_endpoints endpoints = ReadServiceEndpoints();
+    authorizeUrl = endpoints.signOnBase + "/oauth/authorize";
+    tokenUrl = endpoints.signOnBase + "/oauth/token";
+    verifyUrl = endpoints.signOnBase + "/oauth/verify";
+    esiBaseUrl = endpoints.webApiBase;
+
+    char stored[355];
+    std::memset(stored, 0, sizeof(stored));
+    GetPrivateProfileStringA("Quarnel", "RefreshKey", "", stored, sizeof(stored), GetIniPath());
+    refreshToken = stored;
+    TraceLifecycle("OAuth2 made");
+}
+
+OAuth2::~OAuth2() {
+    TraceLifecycle("OAuth2 destroyed");
+    StopListener();
+}
+
+CString OAuth2::GetIniPath() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char path[255];
+    std::memset(path, 0, sizeof(path));
+    DWORD size = sizeof(path);
+    GetUserProfileDirectoryA(token, path, &size);
+    // A profile folder too long for the name leaves the path empty rather than cut.
+    strcat_s(path, sizeof(path), "\\AppData\\Local\\Quarnels.ini");
+    if (token) CloseHandle(token);
+    return CString(path);
+}

@@ -1,0 +1,113 @@
+// The single sign-on client and web client: client settings, tokens, the login state shared by the
+// loopback listener and the sign-in dialog, and the signed-in character. One global object exists.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "framework/afxcoll.h"
+#include "framework/afxmt.h"
+#include "framework/afxstr.h"
+#include "framework/afxtime.h"
+#include "platform/win32api.h"
+
+class OAuth2 {
+public:
+    // One name and value pair of a browser query or a token answer.
+    struct FIELD {
+        CString name;
+        CString value;
+    };
+    using FieldList = CArray<FIELD, FIELD&>;
+
+    // Login states.
+    enum : int32_t { kIdle = 0, kListening = 1, kSignedIn = 2, kNoTokens = 3, kFailed = 4 };
+
+    OAuth2();
+    virtual ~OAuth2();
+    OAuth2(const OAuth2&) = delete;
+    OAuth2& operator=(const OAuth2&) = delete;
+
+    // Loopback listener.
+    int Login();
+    void StopListener();
+    virtual int Listen();
+    static UINT ListenThread(LPVOID param);
+    void HandleConnection(SOCKET client);
+    static BOOL IsRequestComplete(const char* data, int length);
+    static CString ExtractText(const char* data, int first, int last);
+    void ParseRequest(const char* data, int length);
+
+    // Redirect handling and the code-for-token exchange.
+    void OnRedirect(const FieldList& fields);
+    void SendAnswer(SOCKET client);
+
+    // Endpoint URLs and encoders.
+    virtual CString GetAuthorizeUrl();
+    virtual CString GetRedirectUri();
+    virtual CString GetTokenUrl(const CString& code);
+    virtual CString GetRefreshUrl();
+    static CString UrlEncode(const CString& text);
+    static CString UrlDecode(const CString& text);
+
+    // Query and flat-JSON splitting.
+    static void SplitQuery(const CString& query, FieldList& fields);
+    static void SplitFlatJson(const CString& json, FieldList& fields);
+    static CString GetFieldValue(const FieldList& fields, CString name);
+
+    // HTTP(S) requests.
+    BOOL WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
+                   const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
+                   BOOL tolerate403);
+    static void SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object);
+
+    // Access token lifecycle.
+    CString GetAccessToken();
+    void RefreshAccessToken();
+    void VerifyToken();
+    int GetCharacterId(CString* name);
+
+    // Web API request.
+    CString EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
+                       BOOL tolerate403);
+
+    static CString GetIniPath();
+
+    CString clientId;
+    CString clientSecret;
+    CString scope;
+    CString authorizeUrl;
+    CString tokenUrl;
+    CString accessToken;
+    CString refreshToken;
+    // Polled by the listener, the sign-in dialog's wait thread and the dialog's thread.
+    std::atomic<int32_t> state{kIdle};
+    CString errorText;
+    CEvent stopEvent;
+    CEvent doneEvent;
+    std::atomic<SOCKET> listenSocket{INVALID_SOCKET};
+    int32_t port = 3017;
+    int32_t stateNonce = 0;
+    int32_t useBasicAuth = 1;
+    CTime tokenTime;
+    CTime signInTime;
+    int32_t characterId = 0;
+    CString characterName;
+    uint32_t accessType = 0;
+    CString proxy;
+    CString proxyUser;
+    CString proxyPassword;
+    const char* pageSuccess = nullptr;
+    const char* pageFailed = nullptr;
+    const char* pageDenied = nullptr;
+
+    // The single sign-on service's verify endpoint and the web API's root ("…/"), fixed at
+    // construction (see the endpoints' file for the testing override).
+    CString verifyUrl;
+    CString esiBaseUrl;
+};
+
+extern OAuth2 g_OAuth;
+
+// Base64 of RFC 4648 with "=" padding and no line breaks.
+CString Base64Encode(const void* data, uint32_t count);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "framework/afxstr.h"
+
+// The two version texts of a module file, "%u,%u,%u,%u"; empty when they cannot be read.
+struct version_info {
+    CString fileVersion;
+    CString productVersion;
+};
+
+// Fills the record from the version resource of the file at `path`; leaves it unchanged on failure.
+void ReadVersionInfo(version_info& record, const char* path);

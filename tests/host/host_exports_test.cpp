@@ -1,0 +1,313 @@
+// The library as a macro host sees it: loaded by file name, exports bound by name, every argument
+// passed by reference, BSTRs and SAFEARRAYs made and freed by the host.
+#include <climits>
+#include <limits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/host/host_library.h"
+
+namespace {
+
+class HostExports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        module_ = LoadLibraryA(QUARNELS_LIBRARY_PATH);
+        ASSERT_NE(module_, nullptr) << "cannot load " << QUARNELS_LIBRARY_PATH;
+    }
+    static void TearDownTestSuite() {
+        if (module_) FreeLibrary(module_);
+        module_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(module_, nullptr);
+        BindAll(module_, x);
+    }
+
+    static HMODULE module_;
+    QuarnelsExports x{};
+};
+HMODULE HostExports::module_ = nullptr;
+
+// Two SAFEARRAYs as a host dimensions them for Blueprint.
+struct BlueprintArrays {
+    explicit BlueprintArrays(ULONG count = 25)
+        : names(SafeArrayCreateVector(VT_BSTR, 0, count)), amounts(SafeArrayCreateVector(VT_I4, 0, count)) {}
+    ~BlueprintArrays() {
+        SafeArrayDestroy(names);
+        SafeArrayDestroy(amounts);
+    }
+    std::string Name(int i) const {
+        BSTR value = static_cast<BSTR*>(names->pvData)[i];
+        return value ? std::string(reinterpret_cast<const char*>(value), SysStringByteLen(value)) : "<null>";
+    }
+    int Amount(int i) const { return static_cast<int32_t*>(amounts->pvData)[i]; }
+    void Fill(const char* text, int amount) {
+        for (ULONG i = 0; i < names->rgsabound[0].cElements; ++i) {
+            BSTR& slot = static_cast<BSTR*>(names->pvData)[i];
+            SysFreeString(slot);
+            slot = SysAllocStringByteLen(text, UINT(std::strlen(text)));
+            static_cast<int32_t*>(amounts->pvData)[i] = amount;
+        }
+    }
+    SAFEARRAY* names;
+    SAFEARRAY* amounts;
+};
+
+TEST_F(HostExports, TestIsExportedOnlyUnderItsDecoratedName) {
+    EXPECT_EQ(GetProcAddress(module_, "Test"), nullptr);
+    HostText text("abc");
+    EXPECT_EQ(x.Test(text.Arg()), 0);
+    EXPECT_EQ(text.Value(), "xbc");
+
+    HostText missing = HostText::Missing();
+    EXPECT_EQ(x.Test(missing.Arg()), 0);
+    EXPECT_EQ(x.Test(nullptr), 0);
+    HostText empty("");
+    EXPECT_EQ(x.Test(empty.Arg()), 0);
+    EXPECT_EQ(empty.Value(), "");
+}
+
+TEST_F(HostExports, VersionComesFromTheLibraryFilesResource) {
+    EXPECT_EQ(TakeBstr(x.GetDLLVersion()), "1,0,0,7");
+}
+
+TEST_F(HostExports, VolumeByNameInAnyLetterCase) {
+    HostText raven("Raven"), lower("raven"), unknown("Not An Item"), tritanium("TRITANIUM");
+    EXPECT_DOUBLE_EQ(x.GetVolume(raven.Arg()), 470000.0);
+    EXPECT_DOUBLE_EQ(x.GetVolume(lower.Arg()), 470000.0);
+    EXPECT_DOUBLE_EQ(x.GetVolume(tritanium.Arg()), 0.01);
+    EXPECT_EQ(x.GetVolume(unknown.Arg()), 0.0);
+    HostText missing = HostText::Missing();
+    EXPECT_EQ(x.GetVolume(missing.Arg()), 0.0);
+    EXPECT_EQ(x.GetVolume(nullptr), 0.0);
+}
+
+TEST_F(HostExports, BlueprintFillsNamesAndAmountsInTheDataOrder) {
+    BlueprintArrays arrays;
+    arrays.Fill("old", 99);  // the library frees what the host left in the slots
+    HostText raven("Raven");
+    short portion = -1;
+    ASSERT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
+    EXPECT_EQ(portion, 1);
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"Core Temperature Regulator", 1}, {"Life Support Backup Unit", 75},
+        {"Auto-Integrity Preservation Seal", 150}, {"Megacyte", 1950}, {"Zydrine", 3900},
+        {"Nocxium", 15600}, {"Isogen", 130000}, {"Mexallon", 390000}, {"Pyerite", 2600000},
+        {"Tritanium", 5200000}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(arrays.Name(int(i)), expected[i].first) << "slot " << i;
+        EXPECT_EQ(arrays.Amount(int(i)), expected[i].second) << "slot " << i;
+    }
+    for (int i = 10; i < 25; ++i) {
+        EXPECT_EQ(arrays.Name(i), "<null>") << "slot " << i;
+        EXPECT_EQ(arrays.Amount(i), 0) << "slot " << i;
+    }
+}
+
+TEST_F(HostExports, BlueprintOfKnownButUnmanufacturedAndOfUnknownItems) {
+    BlueprintArrays arrays;
+    short portion = 7;
+    arrays.Fill("old", 99);
+    HostText tritanium("Tritanium");
+    EXPECT_EQ(x.Blueprint(tritanium.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
+    EXPECT_EQ(portion, 7);
+    EXPECT_EQ(arrays.Name(0), "<null>");
+    EXPECT_EQ(arrays.Amount(24), 0);
+
+    arrays.Fill("old", 99);
+    HostText unknown("No Such Thing");
+    EXPECT_EQ(x.Blueprint(unknown.Arg(), &arrays.names, &arrays.amounts, &portion), 0);
+    EXPECT_EQ(arrays.Name(3), "<null>");
+    EXPECT_EQ(arrays.Amount(3), 0);
+
+    HostText batch("Nuclear S");
+    EXPECT_EQ(x.Blueprint(batch.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
+    EXPECT_EQ(portion, 100);
+}
+
+TEST_F(HostExports, BlueprintWritesNothingWhenAnArgumentIsMissing) {
+    BlueprintArrays arrays;
+    arrays.Fill("kept", 5);
+    HostText raven("Raven");
+    short portion = 3;
+    EXPECT_EQ(x.Blueprint(raven.Arg(), nullptr, &arrays.amounts, &portion), 0);
+    EXPECT_EQ(x.Blueprint(raven.Arg(), &arrays.names, nullptr, &portion), 0);
+    EXPECT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &arrays.amounts, nullptr), 0);
+    SAFEARRAY* none = nullptr;
+    EXPECT_EQ(x.Blueprint(raven.Arg(), &none, &arrays.amounts, &portion), 0);
+    EXPECT_EQ(arrays.Name(0), "kept");
+    EXPECT_EQ(arrays.Amount(0), 5);
+    EXPECT_EQ(portion, 3);
+
+    HostText missing = HostText::Missing();
+    EXPECT_EQ(x.Blueprint(missing.Arg(), &arrays.names, &arrays.amounts, &portion), 0);
+    EXPECT_EQ(arrays.Name(0), "<null>");  // the arrays are cleared before the name is looked at
+}
+
+TEST_F(HostExports, BlueprintNeverWritesPastASmallArray) {
+    BlueprintArrays arrays(4);  // AddressSanitizer reports any write past the fourth element
+    HostText raven("Raven");
+    short portion = 0;
+    EXPECT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
+    EXPECT_EQ(arrays.Name(3), "Megacyte");
+    EXPECT_EQ(arrays.Amount(3), 1950);
+
+    SAFEARRAY* shorts = SafeArrayCreateVector(VT_I4, 0, 25);
+    shorts->cbElements = 2;  // an array of 16-bit integers cannot take the amounts
+    EXPECT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &shorts, &portion), 0);
+    shorts->cbElements = 4;
+    SafeArrayDestroy(shorts);
+}
+
+TEST_F(HostExports, MaterialNameByOneBasedIndex) {
+    HostText raven("Raven");
+    short index = 10;
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Tritanium");
+    index = 1;
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Core Temperature Regulator");
+    for (short outside : {0, 11, 25, 26, -1}) {
+        index = outside;
+        EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "<null>") << outside;
+    }
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), nullptr)), "<null>");
+    HostText tritanium("Tritanium");
+    index = 1;
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(tritanium.Arg(), &index)), "<null>");
+}
+
+TEST_F(HostExports, MaterialAmountWithRunsAndMaterialEfficiency) {
+    HostText raven("Raven"), tritanium("Tritanium"), regulator("Core Temperature Regulator"), pyerite("Pyerite");
+    int one = 1, five = 5, zero = 0;
+    double me10 = 10.0;
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &one, &me10), 4680000);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &one, nullptr), 5200000);
+    // 4.5 rounds up to 5, and five runs need at least five units anyway.
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), regulator.Arg(), &five, &me10), 5);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &zero, &me10), 0);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), pyerite.Arg(), &one, nullptr), 2600000);
+
+    HostText nuclear("Nuclear S");
+    int ten = 10, units250 = 250;
+    EXPECT_EQ(x.GetMaterialAmount(nuclear.Arg(), tritanium.Arg(), &ten, nullptr), 38);         // one run
+    EXPECT_EQ(x.GetMaterialAmount(nuclear.Arg(), tritanium.Arg(), &units250, nullptr), 3 * 38);  // three runs
+
+    HostText megacyte("Megacyte");
+    EXPECT_EQ(x.GetMaterialAmount(nuclear.Arg(), megacyte.Arg(), &ten, nullptr), 0);  // not an input
+    HostText missing = HostText::Missing();
+    EXPECT_EQ(x.GetMaterialAmount(missing.Arg(), tritanium.Arg(), &one, &me10), 0);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), missing.Arg(), &one, &me10), 0);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), nullptr, &me10), 0);
+    EXPECT_EQ(x.GetMaterialAmount(nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+TEST_F(HostExports, MaterialAmountNeverWrapsAndRejectsMeaninglessInputs) {
+    HostText raven("Raven"), tritanium("Tritanium");
+    int many = 1000, most = INT_MAX, negative = -5;
+    double over = 100.5, full = 100.0, nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &many, nullptr), INT_MAX);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &most, nullptr), INT_MAX);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &negative, nullptr), 0);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &many, &over), 0);
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &many, &nan), 0);
+    // At 100 % every run still needs one unit.
+    EXPECT_EQ(x.GetMaterialAmount(raven.Arg(), tritanium.Arg(), &many, &full), 1000);
+}
+
+TEST_F(HostExports, MaterialTypesCountsTheFilledSlots) {
+    HostText raven("Raven"), tritanium("Tritanium"), unknown("zzz");
+    EXPECT_EQ(x.GetMaterialTypes(raven.Arg()), 10);
+    EXPECT_EQ(x.GetMaterialTypes(tritanium.Arg()), 0);
+    EXPECT_EQ(x.GetMaterialTypes(unknown.Arg()), 0);
+    EXPECT_EQ(x.GetMaterialTypes(nullptr), 0);
+}
+
+TEST_F(HostExports, InventionInputsAndDecryptors) {
+    HostText extender("Small Shield Extender II");
+    short index = 1;
+    EXPECT_EQ(TakeBstr(x.GetInventionItem(extender.Arg(), &index)), "Datacore - Hydromagnetic Physics");
+    index = 2;
+    EXPECT_EQ(TakeBstr(x.GetInventionItem(extender.Arg(), &index)), "Datacore - Quantum Physics");
+    for (short outside : {0, 3, -1}) {
+        index = outside;
+        EXPECT_EQ(TakeBstr(x.GetInventionItem(extender.Arg(), &index)), "<null>") << outside;
+    }
+    EXPECT_EQ(TakeBstr(x.GetInventionItem(extender.Arg(), nullptr)), "<null>");
+
+    HostText quantum("Datacore - Quantum Physics"), tritanium("Tritanium");
+    EXPECT_EQ(x.GetInventionAmount(extender.Arg(), quantum.Arg()), 1);
+    EXPECT_EQ(x.GetInventionAmount(extender.Arg(), tritanium.Arg()), 0);
+    EXPECT_EQ(x.GetInventionAmount(nullptr, quantum.Arg()), 0);
+
+    HostText augmentation("Augmentation Decryptor"), process("Process Decryptor"),
+        accelerant("Accelerant Decryptor");
+    EXPECT_EQ(x.GetInventionRuns(extender.Arg(), nullptr), 10);
+    EXPECT_EQ(x.GetInventionRuns(extender.Arg(), augmentation.Arg()), 19);
+    EXPECT_EQ(x.GetInventionRuns(extender.Arg(), tritanium.Arg()), 10);
+    EXPECT_EQ(x.GetInventionRuns(extender.Arg(), process.Arg()), 10);
+    HostText missing = HostText::Missing();
+    EXPECT_EQ(x.GetInventionRuns(extender.Arg(), missing.Arg()), 10);
+    EXPECT_EQ(x.GetInventionRuns(missing.Arg(), nullptr), 0);
+
+    HostText unknown("Not An Item");
+    EXPECT_EQ(x.GetInventionME(unknown.Arg(), process.Arg()), 2);
+    EXPECT_EQ(x.GetInventionME(extender.Arg(), process.Arg()), 5);
+    EXPECT_EQ(x.GetInventionME(extender.Arg(), accelerant.Arg()), 4);
+    EXPECT_EQ(x.GetInventionME(extender.Arg(), augmentation.Arg()), 0);
+    EXPECT_EQ(x.GetInventionME(extender.Arg(), nullptr), 2);
+}
+
+TEST_F(HostExports, InventionChanceAppliesTheDecryptorFactor) {
+    HostText extender("Small Shield Extender II"), unknown("Not An Item");
+    HostText symmetry("Symmetry Decryptor"), augmentation("Augmentation Decryptor");
+    EXPECT_EQ(x.GetInventionChance(unknown.Arg(), nullptr), 0.0);
+    const double base = x.GetInventionChance(extender.Arg(), nullptr);
+    EXPECT_GT(base, 0.0);
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(extender.Arg(), symmetry.Arg()), base);
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(extender.Arg(), augmentation.Arg()), base * 0.6);
+}
+
+TEST_F(HostExports, LiveDataExportsGiveEmptyResultsForMissingArguments) {
+    HostText jita("Jita"), item("Tritanium"), container("Hangar");
+    HostText missing = HostText::Missing();
+    short sell = 1, days = 30, sold = 1;
+    int quantity = 10;
+    EXPECT_EQ(x.GetMarket(missing.Arg(), item.Arg(), &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), nullptr, &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), nullptr, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), &sell, nullptr), 0.0);
+    EXPECT_EQ(x.GetProduction(missing.Arg()), 0);
+    EXPECT_EQ(x.GetProduction(nullptr), 0);
+    EXPECT_EQ(x.GetAssets(missing.Arg(), container.Arg()), 0);
+    EXPECT_EQ(x.GetAssets(item.Arg(), nullptr), 0);
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), nullptr), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, nullptr), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), nullptr, &sold), 0);
+    EXPECT_EQ(x.GetTransactionAmount(nullptr, jita.Arg(), &days, &sold), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), nullptr, &days, &sold), 0);
+}
+
+TEST_F(HostExports, GetUserReplacesTheHostsTextWhenNobodyIsSignedIn) {
+    BSTR name = SysAllocStringByteLen("None", 4);
+    EXPECT_EQ(x.GetUser(&name), 0);
+    EXPECT_EQ(TakeBstr(name), "Not Authenticated");
+    BSTR empty = nullptr;
+    x.GetUser(&empty);
+    EXPECT_EQ(TakeBstr(empty), "Not Authenticated");
+    EXPECT_EQ(x.GetUser(nullptr), 0);
+}
+
+TEST_F(HostExports, HostFreesTheLibrarysStringsThroughTheLibraryHandle) {
+    // A host on this platform finds the string functions through the library's own handle.
+    auto sysFree = ProcAs<void (*)(BSTR)>(GetProcAddress(module_, "SysFreeString"));
+    auto sysLen = ProcAs<UINT (*)(BSTR)>(GetProcAddress(module_, "SysStringByteLen"));
+    ASSERT_NE(sysFree, nullptr);
+    ASSERT_NE(sysLen, nullptr);
+    ASSERT_NE(GetProcAddress(module_, "SysAllocStringByteLen"), nullptr);
+    BSTR version = x.GetDLLVersion();
+    EXPECT_EQ(sysLen(version), 7u);
+    sysFree(version);
+}
+
+}  // namespace

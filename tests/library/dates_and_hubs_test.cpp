@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "library/dates_and_hubs.h"
+
+namespace {
+
+// The conversion must not depend on the machine's time zone.
+class EsiDates : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("TZ");
+        saved_ = old ? old : "";
+        hadZone_ = old != nullptr;
+        setenv("TZ", GetParam(), 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (hadZone_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    std::string saved_;
+    bool hadZone_ = false;
+};
+
+TEST_P(EsiDates, ReadAsUtcByFixedPositions) {
+    EXPECT_EQ(ParseEsiDateTime("2023-05-17T12:34:56Z").GetTime(), 1684326896);
+    EXPECT_EQ(ParseEsiDateTime("2023-05-17").GetTime(), 1684281600);
+    EXPECT_EQ(ParseEsiDateTime("").GetTime(), -1);
+    // Fields out of range carry over: month 13 is January of the next year.
+    EXPECT_EQ(ParseEsiDateTime("2022-13-01T00:00:00Z").GetTime(), ParseEsiDateTime("2023-01-01T00:00:00Z").GetTime());
+    // Separators are not looked at.
+    EXPECT_EQ(ParseEsiDateTime("2023/05/17 12:34:56").GetTime(), 1684326896);
+    EXPECT_EQ(ParseEsiDateTime("1970-01-01T00:00:00Z").GetTime(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(TimeZones, EsiDates, ::testing::Values("UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT"));
+
+TEST(TradeHubs, StationIdsByNameWithoutRegardToCase) {
+    EXPECT_EQ(GetHubStationId("Jita"), 60003760);
+    EXPECT_EQ(GetHubStationId("jita"), 60003760);
+    EXPECT_EQ(GetHubStationId("JITA"), 60003760);
+    EXPECT_EQ(GetHubStationId("Amarr"), 60008494);
+    EXPECT_EQ(GetHubStationId("dodixie"), 60011866);
+    EXPECT_EQ(GetHubStationId("RENS"), 60004588);
+    EXPECT_EQ(GetHubStationId("Hek"), 60005686);
+    EXPECT_EQ(GetHubStationId("Other"), -1);
+    EXPECT_EQ(GetHubStationId("Jita "), 0);
+    EXPECT_EQ(GetHubStationId(""), 0);
+    EXPECT_EQ(GetHubStationId("Perimeter"), 0);
+}
+
+}  // namespace

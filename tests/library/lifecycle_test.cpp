@@ -1,0 +1,45 @@
+// The library makes its global objects, starts up, shuts down and destroys them in a fixed order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32api.h"
+
+namespace {
+std::vector<std::string> g_steps;
+}
+
+extern "C" __attribute__((visibility("default"))) void QuarnelsLifecycleSink(const char* step) {
+    g_steps.emplace_back(step);
+}
+
+TEST(LibraryLifecycle, LoadAndUnloadRunInTheFixedOrder) {
+    g_steps.clear();
+    HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
+    ASSERT_NE(module, nullptr);
+    const std::vector<std::string> loaded = {"theApp", "g_ExportLock", "OAuth2 made", "start-up", "InitInstance"};
+    EXPECT_EQ(g_steps, loaded);
+
+    // Exports do not disturb the objects' lifetime.
+    auto getUser = reinterpret_cast<int (*)(BSTR*)>(reinterpret_cast<void (*)()>(GetProcAddress(module, "GetUser")));
+    ASSERT_NE(getUser, nullptr);
+    BSTR name = nullptr;
+    getUser(&name);
+    SysFreeString(name);
+
+    g_steps.clear();
+    ASSERT_TRUE(FreeLibrary(module));
+    const std::vector<std::string> unloaded = {"shutdown", "OAuth2 destroyed", "g_ExportLock", "theApp"};
+    EXPECT_EQ(g_steps, unloaded);
+}
+
+TEST(LibraryLifecycle, LoadingTwiceAfterUnloadStartsAfresh) {
+    for (int round = 0; round < 2; ++round) {
+        g_steps.clear();
+        HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
+        ASSERT_NE(module, nullptr);
+        EXPECT_EQ(g_steps.size(), 5u) << "round " << round;
+        ASSERT_TRUE(FreeLibrary(module));
+    }
+}

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "framework/afxmt.h"
+#include "framework/afxthread.h"
+
+namespace {
+
+TEST(CEvent, DefaultsToAutoResetAndNotSignalled) {
+    CEvent event;
+    EXPECT_FALSE(event.Lock(0));
+    EXPECT_TRUE(event.SetEvent());
+    EXPECT_TRUE(event.Lock(0));
+    EXPECT_FALSE(event.Lock(0)) << "the lock took the signal";
+    EXPECT_EQ(static_cast<HANDLE>(event), event.m_hObject);
+}
+
+TEST(CEvent, ManualResetAndInitiallySignalled) {
+    CEvent event(TRUE, TRUE);
+    EXPECT_TRUE(event.Lock(0));
+    EXPECT_TRUE(event.Lock(0));
+    EXPECT_TRUE(event.ResetEvent());
+    EXPECT_FALSE(event.Lock(20));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+}
+
+TEST(CEvent, ClosesItsHandle) {
+    HANDLE handle;
+    {
+        CEvent event;
+        handle = event.m_hObject;
+        EXPECT_TRUE(SetEvent(handle));
+    }
+    EXPECT_FALSE(SetEvent(handle));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+struct Work {
+    CEvent done{FALSE, TRUE};
+    std::atomic<int> calls{0};
+    LPVOID seen = nullptr;
+};
+
+UINT DoWork(LPVOID parameter) {
+    auto* work = static_cast<Work*>(parameter);
+    work->seen = parameter;
+    ++work->calls;
+    work->done.SetEvent();
+    return 17;
+}
+
+TEST(AfxBeginThread, RunsTheFunctionAndDeletesItsObject) {
+    Work work;
+    CWinThread* thread = AfxBeginThread(DoWork, &work, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(thread->m_bAutoDelete);
+    EXPECT_NE(thread->m_nThreadID, 0u);
+    const HANDLE original = thread->m_hThread;
+    HANDLE watch = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), original, GetCurrentProcess(), &watch, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    EXPECT_EQ(thread->ResumeThread(), 1u);
+    thread = nullptr;  // may be gone from here on
+
+    ASSERT_EQ(WaitForSingleObject(watch, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(work.calls.load(), 1);
+    EXPECT_EQ(work.seen, &work);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(watch, &code));
+    EXPECT_EQ(code, 17u);
+    EXPECT_FALSE(CloseHandle(original)) << "the object's destructor closed its handle";
+    CloseHandle(watch);
+}
+
+TEST(AfxBeginThread, RunsAtOnceWithoutFlags) {
+    Work work;
+    ASSERT_NE(AfxBeginThread(DoWork, &work), nullptr);
+    EXPECT_TRUE(work.done.Lock(5000));
+    EXPECT_EQ(work.calls.load(), 1);
+}
+
+TEST(AfxBeginThread, ObjectKeptWhenAutoDeleteIsOff) {
+    Work work;
+    CWinThread* thread = AfxBeginThread(DoWork, &work, THREAD_PRIORITY_ABOVE_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(thread->GetThreadPriority(), THREAD_PRIORITY_ABOVE_NORMAL);
+    thread->m_bAutoDelete = FALSE;
+    thread->ResumeThread();
+    EXPECT_EQ(WaitForSingleObject(*thread, 5000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread->m_hThread, &code));
+    EXPECT_EQ(code, 17u);
+    delete thread;
+}
+
+}  // namespace

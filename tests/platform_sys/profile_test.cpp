@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32api.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// Each test gets its own home folder; HOME and XDG_DATA_HOME are restored afterwards.
+class Profile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qp-profile-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        m_home = m_root / "home";
+        fs::create_directories(m_home);
+        Save("HOME", m_savedHome);
+        Save("XDG_DATA_HOME", m_savedXdg);
+        setenv("HOME", m_home.c_str(), 1);
+        unsetenv("XDG_DATA_HOME");
+        m_ini = (m_root / "settings.ini").string();
+    }
+    void TearDown() override {
+        Restore("HOME", m_savedHome);
+        Restore("XDG_DATA_HOME", m_savedXdg);
+        fs::remove_all(m_root);
+    }
+
+    std::string Get(const char* section, const char* key, const char* fallback, DWORD size = 256) {
+        std::vector<char> buffer(size + 1, '#');
+        const DWORD length = GetPrivateProfileStringA(section, key, fallback, buffer.data(), size, m_ini.c_str());
+        EXPECT_EQ(length, std::strlen(buffer.data()));
+        return std::string(buffer.data(), length);
+    }
+
+    // The path the library builds: profile directory + "\AppData\Local\Quarnels.ini".
+    std::string LibraryIniPath() {
+        HANDLE token = nullptr;
+        EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+        char path[255] = {};
+        DWORD size = sizeof(path);
+        EXPECT_TRUE(GetUserProfileDirectoryA(token, path, &size));
+        strcat_s(path, sizeof(path), "\\AppData\\Local\\Quarnels.ini");
+        CloseHandle(token);
+        return path;
+    }
+
+    static void Save(const char* name, std::pair<bool, std::string>& saved) {
+        const char* value = getenv(name);
+        saved = {value != nullptr, value ? value : ""};
+    }
+    static void Restore(const char* name, const std::pair<bool, std::string>& saved) {
+        if (saved.first)
+            setenv(name, saved.second.c_str(), 1);
+        else
+            unsetenv(name);
+    }
+
+    fs::path m_root, m_home;
+    std::string m_ini;
+    std::pair<bool, std::string> m_savedHome, m_savedXdg;
+};
+
+TEST_F(Profile, MissingFileGivesTheDefault) {
+    EXPECT_EQ(Get("Quarnel", "RefreshKey", "fallback  "), "fallback") << "trailing blanks of the default go";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Get("Quarnel", "RefreshKey", nullptr), "");
+    EXPECT_EQ(GetPrivateProfileIntA("Quarnel", "Count", 7, m_ini.c_str()), 7u);
+    EXPECT_FALSE(fs::exists(m_ini));
+}
+
+TEST_F(Profile, WrittenValuesReadBackWithoutRegardToCase) {
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "token-1", m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=token-1\r\n");
+    EXPECT_EQ(Get("QUARNEL", "refreshkey", "x"), "token-1");
+    EXPECT_EQ(Get("Quarnel", "Other", "x"), "x");
+    EXPECT_EQ(Get("Elsewhere", "RefreshKey", "x"), "x");
+
+    ASSERT_TRUE(WritePrivateProfileStringA("quarnel", "REFRESHKEY", "token-2", m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=token-2\r\n") << "one entry, first spelling kept";
+}
+
+TEST_F(Profile, EmptyValueKeepsTheKey) {
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "secret", m_ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "", m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=\r\n");
+    EXPECT_EQ(Get("Quarnel", "RefreshKey", "default"), "") << "an empty value is not a missing one";
+}
+
+TEST_F(Profile, LongValueIsCutToTheBuffer) {
+    const std::string token(400, 'k');
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", (token + "end").c_str(), m_ini.c_str()));
+    char buffer[355];
+    std::memset(buffer, 0, sizeof(buffer));
+    EXPECT_EQ(GetPrivateProfileStringA("Quarnel", "RefreshKey", "", buffer, sizeof(buffer), m_ini.c_str()), 354u);
+    EXPECT_EQ(std::string(buffer), token.substr(0, 354));
+    EXPECT_EQ(Get("Quarnel", "RefreshKey", "", 1), "");
+    EXPECT_EQ(Get("Quarnel", "Missing", "defaultvalue", 4), "def");
+    EXPECT_EQ(GetPrivateProfileStringA("Quarnel", "RefreshKey", "", buffer, 0, m_ini.c_str()), 0u);
+}
+
+TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
+    const std::string original =
+        "; settings\n"
+        "loose=line\n"
+        "[Other]\n"
+        "RefreshKey=not this one\n"
+        "\n"
+        "  [ Quarnel ]  \n"
+        "  RefreshKey   =   \"quoted value\"  \n"
+        "Count = -12abc\n"
+        "no equals sign\n"
+        "\n"
+        "[Last]\n"
+        "a=1\n";
+    WriteFile(m_ini, original);
+    EXPECT_EQ(Get("Quarnel", "RefreshKey", ""), "quoted value");
+    EXPECT_EQ(Get("Other", "RefreshKey", ""), "not this one");
+    EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntA("Quarnel", "Count", 0, m_ini.c_str())), -12);
+    EXPECT_EQ(Get("Quarnel", "loose", "none"), "none") << "lines before the first section belong to none";
+
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "new", m_ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "Added", "yes", m_ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("Fresh", "k", "v", m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini),
+              "; settings\n"
+              "loose=line\n"
+              "[Other]\n"
+              "RefreshKey=not this one\n"
+              "\n"
+              "  [ Quarnel ]  \n"
+              "RefreshKey=new\n"
+              "Count = -12abc\n"
+              "no equals sign\n"
+              "Added=yes\n"
+              "\n"
+              "[Last]\n"
+              "a=1\n"
+              "[Fresh]\n"
+              "k=v\n");
+}
+
+TEST_F(Profile, NullValueDeletesTheKeyAndNullKeyTheSection) {
+    WriteFile(m_ini, "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "X", nullptr, m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[A]\r\ny=2\r\n[B]\r\nz=3\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("A", nullptr, nullptr, m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[B]\r\nz=3\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("Gone", "k", nullptr, m_ini.c_str()));
+    EXPECT_EQ(ReadFile(m_ini), "[B]\r\nz=3\r\n");
+
+    const std::string elsewhere = (m_root / "none.ini").string();
+    EXPECT_TRUE(WritePrivateProfileStringA("A", "k", nullptr, elsewhere.c_str()));
+    EXPECT_FALSE(fs::exists(elsewhere)) << "deleting from a missing file creates nothing";
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", m_ini.c_str()));
+}
+
+TEST_F(Profile, NullNamesListSectionsAndKeys) {
+    WriteFile(m_ini, "[One]\nalpha=1\nbeta=2\n[Two]\n");
+    char buffer[64];
+    DWORD length = GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof(buffer), m_ini.c_str());
+    EXPECT_EQ(std::string(buffer, length + 1), std::string("One\0Two\0", 9));
+    length = GetPrivateProfileStringA("one", nullptr, "", buffer, sizeof(buffer), m_ini.c_str());
+    EXPECT_EQ(std::string(buffer, length + 1), std::string("alpha\0beta\0", 12));
+    length = GetPrivateProfileStringA("one", nullptr, "", buffer, 9, m_ini.c_str());
+    EXPECT_EQ(length, 7u) << "a cut list ends with two NULs";
+    EXPECT_EQ(std::string(buffer, 9), std::string("alpha\0b\0\0", 9));
+}
+
+TEST_F(Profile, WriteCreatesFoldersAndLeavesNoTemporaryFiles) {
+    const fs::path deep = m_root / "a" / "b" / "c.ini";
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "v", deep.c_str()));
+    EXPECT_EQ(ReadFile(deep), "[S]\r\nk=v\r\n");
+    struct stat info;
+    ASSERT_EQ(stat(deep.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file may hold a token";
+    for (int i = 0; i < 5; ++i) WritePrivateProfileStringA("S", "k", std::to_string(i).c_str(), deep.c_str());
+    EXPECT_EQ(std::distance(fs::directory_iterator(deep.parent_path()), fs::directory_iterator()), 1);
+
+    WriteFile(m_root / "blocker", "a file, not a folder");
+    const fs::path blocked = m_root / "blocker" / "x.ini";
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", blocked.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(Profile, ConcurrentWritersLoseNothing) {
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([this, t] {
+            for (int i = 0; i < 25; ++i) {
+                const std::string key = "k" + std::to_string(t) + "_" + std::to_string(i);
+                WritePrivateProfileStringA("S", key.c_str(), "v", m_ini.c_str());
+            }
+        });
+    for (auto& writer : writers) writer.join();
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(Get("S", ("k" + std::to_string(t) + "_" + std::to_string(i)).c_str(), ""), "v");
+}
+
+TEST_F(Profile, LibraryPathLandsInTheDataFolder) {
+    const std::string path = LibraryIniPath();
+    EXPECT_EQ(path, m_home.string() + "\\AppData\\Local\\Quarnels.ini");
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "abc", path.c_str()));
+    EXPECT_EQ(ReadFile(m_home / ".local" / "share" / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=abc\r\n");
+    EXPECT_FALSE(fs::exists(m_home / "AppData"));
+
+    const fs::path xdg = m_root / "xdg";
+    setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "def", path.c_str()));
+    EXPECT_EQ(ReadFile(xdg / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=def\r\n");
+    char buffer[16];
+    GetPrivateProfileStringA("Quarnel", "RefreshKey", "", buffer, sizeof(buffer), path.c_str());
+    EXPECT_STREQ(buffer, "def");
+
+    setenv("XDG_DATA_HOME", "relative/data", 1);  // not absolute: ignored
+    GetPrivateProfileStringA("Quarnel", "RefreshKey", "", buffer, sizeof(buffer), path.c_str());
+    EXPECT_STREQ(buffer, "abc");
+}
+
+TEST_F(Profile, TranslatePathCases) {
+    const std::string home = m_home.string();
+    const fs::path xdg = m_root / "xdg";
+    setenv("XDG_DATA_HOME", (xdg.string() + "/").c_str(), 1);
+    auto translate = [](const std::string& path) {
+        char buffer[512];
+        const DWORD length = QpTranslatePath(path.c_str(), buffer, sizeof(buffer));
+        return std::string(buffer, length);
+    };
+    EXPECT_EQ(translate(home + "\\appdata\\LOCAL\\Dir\\f.ini"), xdg.string() + "/Dir/f.ini");
+    EXPECT_EQ(translate(home + "\\AppData\\Local"), xdg.string());
+    EXPECT_EQ(translate(home + "\\AppData\\LocalLow\\f.ini"), home + "/AppData/LocalLow/f.ini");
+    EXPECT_EQ(translate(home + "\\AppData\\Roaming\\f.ini"), home + "/AppData/Roaming/f.ini");
+    EXPECT_EQ(translate("\\\\some\\\\where\\f.ini"), "/some/where/f.ini");
+    EXPECT_EQ(translate(home + "x\\AppData\\Local\\f.ini"), home + "x/AppData/Local/f.ini");
+
+    setenv("HOME", (home + "/").c_str(), 1);
+    EXPECT_EQ(translate(home + "/\\AppData\\Local\\f.ini"), xdg.string() + "/f.ini") << "trailing / of HOME";
+
+    char small[4];
+    EXPECT_EQ(QpTranslatePath("/abcdef", small, sizeof(small)), 8u);
+}
+
+TEST_F(Profile, UserProfileDirectoryUsesWindowsBufferRules) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    const std::string home = m_home.string();
+    const DWORD needed = static_cast<DWORD>(home.size() + 1);
+
+    char buffer[512];
+    std::memset(buffer, 0, sizeof(buffer));
+    DWORD size = needed - 1;
+    EXPECT_FALSE(GetUserProfileDirectoryA(token, buffer, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(size, needed);
+    EXPECT_EQ(buffer[0], 0) << "nothing written on failure";
+
+    size = 0;
+    EXPECT_FALSE(GetUserProfileDirectoryA(token, nullptr, &size));
+    EXPECT_EQ(size, needed);
+
+    size = needed;
+    ASSERT_TRUE(GetUserProfileDirectoryA(token, buffer, &size));
+    EXPECT_EQ(std::string(buffer), home);
+
+    unsetenv("HOME");  // falls back to the passwd entry
+    size = sizeof(buffer);
+    ASSERT_TRUE(GetUserProfileDirectoryA(token, buffer, &size));
+    EXPECT_EQ(buffer[0], '/');
+    EXPECT_EQ(size, std::strlen(buffer) + 1);
+
+    CloseHandle(token);
+    size = sizeof(buffer);
+    EXPECT_FALSE(GetUserProfileDirectoryA(token, buffer, &size)) << "closed token";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+}  // namespace

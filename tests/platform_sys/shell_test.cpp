@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/win32api.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+static_assert(sizeof(SHELLEXECUTEINFOA) == 112, "Windows x64 size");
+static_assert(offsetof(SHELLEXECUTEINFOA, lpFile) == 24, "Windows x64 layout");
+static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == 48, "Windows x64 layout");
+static_assert(offsetof(SHELLEXECUTEINFOA, hInstApp) == 56, "Windows x64 layout");
+static_assert(offsetof(SHELLEXECUTEINFOA, hProcess) == 104, "Windows x64 layout");
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A fake browser: records its arguments and the descriptors it inherited, then the argument
+// itself last (by a rename, so the file appears whole).
+const char kFakeBrowser[] =
+    "#!/bin/sh\n"
+    "PATH=/usr/bin:/bin\n"
+    "out=\"$QP_TEST_OUT\"\n"
+    "for f in /proc/$$/fd/*; do readlink \"$f\"; done > \"$out.fds\"\n"
+    "printf '%s' \"$#\" > \"$out.argc\"\n"
+    "printf '%s' \"$1\" > \"$out.tmp\"\n"
+    "mv \"$out.tmp\" \"$out\"\n";
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qp-shell-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        m_out = m_root / "opened";
+        for (const char* name : {"BROWSER", "PATH", "QP_TEST_OUT"}) {
+            const char* value = getenv(name);
+            m_saved.emplace_back(name, value ? std::make_pair(true, std::string(value)) : std::make_pair(false, std::string()));
+        }
+        setenv("QP_TEST_OUT", m_out.c_str(), 1);
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : m_saved) {
+            if (value.first)
+                setenv(name.c_str(), value.second.c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+        fs::remove_all(m_root);
+    }
+
+    fs::path Script(const std::string& name) {
+        const fs::path path = m_root / "bin" / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << kFakeBrowser;
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    static BOOL Open(const char* url, SHELLEXECUTEINFOA* result = nullptr, const char* verb = "open") {
+        SHELLEXECUTEINFOA info;
+        std::memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.lpVerb = verb;
+        info.lpFile = url;
+        info.nShow = SW_SHOWNORMAL;
+        const BOOL ok = ShellExecuteExA(&info);
+        if (result) *result = info;
+        return ok;
+    }
+
+    // Waits a bounded time for the fake browser's record.
+    bool Opened() {
+        for (int i = 0; i < 1000; ++i) {
+            if (fs::exists(m_out)) return true;
+            usleep(10000);
+        }
+        return false;
+    }
+
+    fs::path m_root, m_out;
+    std::vector<std::pair<std::string, std::pair<bool, std::string>>> m_saved;
+};
+
+TEST_F(Shell, OpensTheUrlWithBrowserAsItsOnlyArgument) {
+    const fs::path browser = Script("fake browser");
+    setenv("BROWSER", (browser.string() + ":/nonexistent/other").c_str(), 1);
+    // Held open while the browser starts: it must not inherit it.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+
+    const char url[] = "https://127.0.0.1:3017/login?a=1&b=$(echo x) 'y' \"z\";";
+    SHELLEXECUTEINFOA info;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Open(url, &info));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_GT(reinterpret_cast<INT_PTR>(info.hInstApp), 32);
+    EXPECT_EQ(info.hProcess, nullptr);
+
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the caller has no child to reap";
+    EXPECT_EQ(errno, ECHILD);
+
+    ASSERT_TRUE(Opened());
+    EXPECT_EQ(ReadFile(m_out), url) << "passed as is, no shell in between";
+    EXPECT_EQ(ReadFile(m_root / "opened.argc"), "1");
+    const std::string descriptors = ReadFile(m_root / "opened.fds");
+    EXPECT_EQ(descriptors.find("socket:"), std::string::npos) << descriptors;
+    EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << "stdin comes from /dev/null";
+    close(listener);
+}
+
+TEST_F(Shell, FallsBackToXdgOpenFoundOnPath) {
+    Script("xdg-open");
+    unsetenv("BROWSER");
+    setenv("PATH", (m_root / "bin").c_str(), 1);
+    ASSERT_TRUE(Open("http://127.0.0.1/x"));
+    ASSERT_TRUE(Opened());
+    EXPECT_EQ(ReadFile(m_out), "http://127.0.0.1/x");
+
+    fs::remove(m_out);
+    setenv("BROWSER", "/nonexistent/browser", 1);
+    ASSERT_TRUE(Open("http://127.0.0.1/y")) << "a browser that cannot start is passed over";
+    ASSERT_TRUE(Opened());
+    EXPECT_EQ(ReadFile(m_out), "http://127.0.0.1/y");
+}
+
+TEST_F(Shell, NoBrowserFailsQuickly) {
+    fs::create_directories(m_root / "empty");
+    setenv("PATH", (m_root / "empty").c_str(), 1);
+    setenv("BROWSER", "/nonexistent/browser", 1);
+    SHELLEXECUTEINFOA info;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Open("http://127.0.0.1/", &info));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), SE_ERR_FNF);
+
+    setenv("BROWSER", "browser-that-is-nowhere", 1);
+    EXPECT_FALSE(Open("http://127.0.0.1/"));
+
+    // A file that is there but not a program.
+    std::ofstream(m_root / "empty" / "plain") << "text";
+    setenv("BROWSER", (m_root / "empty" / "plain").c_str(), 1);
+    EXPECT_FALSE(Open("http://127.0.0.1/"));
+}
+
+TEST_F(Shell, OnlyTheOpenVerbAndAFilledStructAreAccepted) {
+    const fs::path browser = Script("browser");
+    setenv("BROWSER", browser.c_str(), 1);
+    SHELLEXECUTEINFOA info;
+    EXPECT_FALSE(Open("http://127.0.0.1/", &info, "print"));
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), SE_ERR_NOASSOC);
+    EXPECT_FALSE(Open("", &info));
+
+    std::memset(&info, 0, sizeof(info));
+    info.lpFile = "http://127.0.0.1/";
+    EXPECT_FALSE(ShellExecuteExA(&info)) << "cbSize not set";
+    EXPECT_FALSE(fs::exists(m_out));
+
+    EXPECT_TRUE(Open("http://127.0.0.1/null-verb", nullptr, nullptr)) << "no verb means open";
+    ASSERT_TRUE(Opened());
+}
+
+TEST(DebugOutput, GoesToStandardErrorOneLinePerCall) {
+    char pattern[] = "/tmp/qp-debug-XXXXXX";
+    const int file = mkstemp(pattern);
+    ASSERT_GE(file, 0);
+    const int saved = dup(STDERR_FILENO);
+    dup2(file, STDERR_FILENO);
+    OutputDebugStringA("first");
+    OutputDebugStringA("second\n");
+    OutputDebugStringA("");
+    OutputDebugStringA(nullptr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(file);
+    EXPECT_EQ(ReadFile(pattern), "first\nsecond\n");
+    unlink(pattern);
+}
+
+}  // namespace

@@ -1,0 +1,443 @@
+// Headless windows, dialogs and message boxes through the Windows API names.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/observer.h"
+#include "platform/win32api.h"
+
+namespace {
+
+constexpr DWORD kWait = 10000;
+constexpr UINT kFinished = WM_USER + 3;
+
+const QpDialogItem kDownloadItems[] = {
+    {-1, "STATIC", "Downloading data from EveOnline - please wait", WS_CHILD | WS_VISIBLE | WS_GROUP, 0, 17, 17, 152, 8},
+    {1000, "STATIC", "Statisch", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER, 0, 42, 34, 97, 8},
+};
+const QpDialogTemplate kDownload = {1002, 1031, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 187, 62,
+                                    "ESI Download", "MS Shell Dlg", 8, 400, 0, 1, kDownloadItems, 2};
+
+const QpDialogItem kSignInItems[] = {
+    {IDCANCEL, "BUTTON", "Abort", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 76, 33, 94, 14},
+    {-1, "STATIC", "Authentication running - See your browser window for details", WS_CHILD | WS_VISIBLE, 0, 21, 16, 197, 8},
+};
+const QpDialogTemplate kSignIn = {1000, 1031, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 235, 72,
+                                  "Authentication", "MS Shell Dlg", 8, 400, 0, 1, kSignInItems, 2};
+
+const QpDialogItem kListItems[] = {
+    {1001, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 14, 20, 310, 126},
+    {1002, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_SORT, 0, 14, 20, 310, 126},
+};
+const QpDialogTemplate kLists = {77, 0, WS_POPUP, 0, 0, 0, 339, 165, "Lists", nullptr, 8, 0, 0, 0, kListItems, 2};
+
+// What a dialog procedure saw, shared with the threads of a test.
+struct Seen {
+    std::mutex lock;
+    std::vector<int> commands;
+    std::vector<UINT> messages;
+    void Command(int id) {
+        std::lock_guard<std::mutex> guard(lock);
+        commands.push_back(id);
+    }
+    void Message(UINT message) {
+        std::lock_guard<std::mutex> guard(lock);
+        messages.push_back(message);
+    }
+    std::vector<int> Commands() {
+        std::lock_guard<std::mutex> guard(lock);
+        return commands;
+    }
+};
+
+// Records commands and ends on kFinished with the wParam as result; ignores IDOK and IDCANCEL.
+INT_PTR CALLBACK StubbornProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* seen = reinterpret_cast<Seen*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetDlgItemTextA(dialog, 1000, "Skills");
+        return TRUE;
+    case WM_COMMAND:
+        seen->Command(LOWORD(wParam));
+        return TRUE;
+    case kFinished:
+        EndDialog(dialog, INT_PTR(wParam));
+        return TRUE;
+    default:
+        if (seen) seen->Message(message);
+        return FALSE;
+    }
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { QpObserverAttach(); }
+    void TearDown() override { QpObserverDetach(); }
+};
+
+TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
+    Seen seen;
+    std::atomic<HWND> window{nullptr};
+    std::thread worker([&] {
+        const unsigned serial = qpui::WaitDialog("ESI Download", kWait);
+        ASSERT_NE(serial, 0u);
+        window = qpui::Record(serial).window;
+        EXPECT_EQ(qpui::ControlText(serial, 1000), "Skills");
+        EXPECT_TRUE(PostMessageA(window, kFinished, 7, 0));
+    });
+    const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
+    worker.join();
+    EXPECT_EQ(result, 7);
+    // The window is gone: further posts fail and the handle stays invalid.
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(PostMessageA(window, kFinished, 0, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_FALSE(SetDlgItemTextA(window, 1000, "x"));
+
+    const QpUiRecord record = qpui::Record(1);
+    EXPECT_TRUE(record.ended);
+    EXPECT_FALSE(record.open);
+    EXPECT_EQ(record.result, 7);
+    EXPECT_EQ(record.templateId, 1002);
+    EXPECT_EQ(record.thread, QpObserverThreadTag());
+}
+
+TEST_F(WindowTest, KeysAndCloseBoxBecomeCommandsThatTheProcedureMayIgnore) {
+    Seen seen;
+    std::thread person([&] {
+        const unsigned serial = qpui::WaitDialog("ESI Download", kWait);
+        EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
+        EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
+        EXPECT_TRUE(QpObserverCloseBox(serial));
+        EXPECT_TRUE(QpObserverPost(serial, WM_SYSKEYDOWN, VK_F4, LPARAM(1) << 29));  // Alt+F4
+        EXPECT_TRUE(QpObserverFlush(serial, kWait));
+        // The close requests arrive as posted commands of their own; let them through too.
+        EXPECT_TRUE(QpObserverFlush(serial, kWait));
+        EXPECT_TRUE(qpui::Record(serial).open);
+        QpObserverPost(serial, kFinished, 0, 0);
+    });
+    const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
+    person.join();
+    EXPECT_EQ(result, 0);
+    // No button: Enter is IDOK. Esc, the close box and Alt+F4 are the cancel command.
+    EXPECT_EQ(seen.Commands(), (std::vector<int>{IDOK, IDCANCEL, IDCANCEL, IDCANCEL}));
+}
+
+TEST_F(WindowTest, EnterPressesTheDefaultButton) {
+    Seen seen;
+    std::thread person([&] {
+        const unsigned serial = qpui::WaitTemplate(1000, kWait);
+        EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
+        EXPECT_TRUE(QpObserverPress(serial, IDCANCEL));
+        EXPECT_TRUE(QpObserverFlush(serial, kWait));
+        QpObserverPost(serial, kFinished, 3, 0);
+    });
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kSignIn, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen)), 3);
+    person.join();
+    // "Abort" (IDCANCEL) is the default push button.
+    EXPECT_EQ(seen.Commands(), (std::vector<int>{IDCANCEL, IDCANCEL}));
+}
+
+// The outer dialog opens the inner one from a handler; the outer dialog's own message arrives and
+// is handled while the inner loop runs, and the outer loop ends only after the inner one.
+struct Nesting {
+    std::vector<std::string> events;
+    std::mutex lock;
+    void Add(const std::string& event) {
+        std::lock_guard<std::mutex> guard(lock);
+        events.push_back(event);
+    }
+};
+
+INT_PTR CALLBACK InnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, 22);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG;
+}
+
+INT_PTR CALLBACK OuterProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* nesting = reinterpret_cast<Nesting*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        PostMessageA(dialog, WM_USER + 1, 0, 0);
+        return TRUE;
+    case WM_USER + 1:
+        nesting->Add("inner opens");
+        nesting->Add("inner " + std::to_string(DialogBoxIndirectParamA(nullptr, &kSignIn, dialog, InnerProc, 0)));
+        return TRUE;
+    case kFinished:
+        nesting->Add("outer ended");
+        EndDialog(dialog, 11);
+        return TRUE;
+    default:
+        (void)wParam;
+        return FALSE;
+    }
+}
+
+TEST_F(WindowTest, ModalLoopsNestOnOneThread) {
+    Nesting nesting;
+    std::thread person([&] {
+        const unsigned outer = qpui::WaitDialog("ESI Download", kWait);
+        const unsigned inner = qpui::WaitDialog("Authentication", kWait, outer);
+        ASSERT_NE(inner, 0u);
+        EXPECT_FALSE(IsWindowEnabled(qpui::Record(outer).window));
+        EXPECT_TRUE(QpObserverPost(outer, kFinished, 0, 0));
+        EXPECT_TRUE(QpObserverFlush(outer, kWait));
+        EXPECT_TRUE(qpui::Record(outer).open);  // ended, but its loop waits for the inner one
+        EXPECT_TRUE(QpObserverPress(inner, IDCANCEL));
+    });
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting)), 11);
+    person.join();
+    EXPECT_EQ(nesting.events, (std::vector<std::string>{"inner opens", "outer ended", "inner 22"}));
+    EXPECT_EQ(QpObserverRecordCount(), 2u);
+    EXPECT_EQ(qpui::Record(1).thread, qpui::Record(2).thread);
+}
+
+INT_PTR CALLBACK EndAtOnceProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetDlgItemTextA(dialog, 1000, "Assets");
+        EndDialog(dialog, INT_PTR(lParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+TEST_F(WindowTest, DialogEndedDuringInitShowsItsTextsAndCloses) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, EndAtOnceProc, 5), 5);
+    const std::string shown = testing::internal::GetCapturedStderr();
+    // Texts as they stand after WM_INITDIALOG; the template's placeholder never shows.
+    EXPECT_NE(shown.find("ESI Download"), std::string::npos);
+    EXPECT_NE(shown.find("Downloading data from EveOnline - please wait"), std::string::npos);
+    EXPECT_NE(shown.find("1000: Assets"), std::string::npos);
+    EXPECT_EQ(shown.find("Statisch"), std::string::npos);
+
+    const QpUiQuery any{QP_UI_DIALOG, "ESI Download", 1002, 0, FALSE};
+    const unsigned serial = QpObserverWait(&any, 0);
+    ASSERT_EQ(serial, 1u);
+    EXPECT_TRUE(qpui::Record(serial).ended);
+    EXPECT_EQ(qpui::ControlText(serial, 1000), "Assets");
+    EXPECT_EQ(QpObserverGetControlText(serial, 4711, nullptr, 0), -1);
+    EXPECT_FALSE(QpObserverPress(serial, IDOK));
+}
+
+TEST_F(WindowTest, MissingTemplateFailsWithoutCallingTheProcedure) {
+    static std::atomic<int> calls{0};
+    DLGPROC counting = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR {
+        ++calls;
+        return FALSE;
+    };
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4242), nullptr, counting, 0), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, reinterpret_cast<HWND>(0x4), counting, 0), -1);
+    EXPECT_EQ(calls.load(), 0);
+    EXPECT_EQ(QpObserverRecordCount(), 0u);
+}
+
+INT_PTR CALLBACK AnswerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_USER + 5) {
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, LONG_PTR(wParam * 2));
+        return TRUE;
+    }
+    if (message == kFinished) {
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(WindowTest, SendMessageFromAnotherThreadRunsOnTheOwnerAndReturnsItsResult) {
+    std::thread worker([] {
+        const unsigned serial = qpui::WaitDialog("Lists", kWait);
+        const HWND dialog = qpui::Record(serial).window;
+        EXPECT_EQ(SendMessageA(dialog, WM_USER + 5, 21, 0), 42);
+        // Controls answer at once from any thread.
+        const HWND list = GetDlgItem(dialog, 1001);
+        EXPECT_EQ(SendMessageA(list, LB_ADDSTRING, 0, LPARAM("Load Quarnels64.dll ... OK")), 0);
+        EXPECT_EQ(SendMessageA(list, LB_ADDSTRING, 0, LPARAM("Version ... 1,0,0,7")), 1);
+        EXPECT_EQ(SendMessageA(list, LB_INSERTSTRING, 0, LPARAM("first")), 0);
+        EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(SendMessageA(list, LB_GETTEXTLEN, 2, 0), 19);
+        char line[64] = {};
+        EXPECT_EQ(SendMessageA(list, LB_GETTEXT, 1, LPARAM(line)), 26);
+        EXPECT_STREQ(line, "Load Quarnels64.dll ... OK");
+        EXPECT_EQ(SendMessageA(list, LB_GETTEXT, 3, LPARAM(line)), LB_ERR);
+        EXPECT_EQ(SendMessageA(list, LB_DELETESTRING, 0, 0), 2);
+        EXPECT_EQ(qpui::ListLines(serial, 1001),
+                  (std::vector<std::string>{"Load Quarnels64.dll ... OK", "Version ... 1,0,0,7"}));
+        const HWND sorted = GetDlgItem(dialog, 1002);
+        for (const char* text : {"b", "C", "a"}) SendMessageA(sorted, LB_ADDSTRING, 0, LPARAM(text));
+        EXPECT_EQ(qpui::ListLines(serial, 1002), (std::vector<std::string>{"a", "b", "C"}));
+        SendMessageA(list, LB_RESETCONTENT, 0, 0);
+        EXPECT_EQ(QpObserverGetListCount(serial, 1001), 0);
+        PostMessageA(dialog, kFinished, 0, 0);
+    });
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kLists, nullptr, AnswerProc, 0), 0);
+    worker.join();
+}
+
+TEST_F(WindowTest, QuitMessageLeavesTheModalLoopAndStaysForTheOuterLoop) {
+    DLGPROC quitting = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) PostQuitMessage(9);
+        return message == WM_INITDIALOG;
+    };
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, quitting, 0), 0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 9u);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(WindowTest, ModelessDialogDiesWithItsThread) {
+    HWND window = nullptr;
+    std::thread owner([&] {
+        window = CreateDialogIndirectParamA(nullptr, &kSignIn, nullptr, AnswerProc, 0);
+        EXPECT_TRUE(IsWindow(window));
+        // Messages wait in this thread's queue until it fetches them.
+        EXPECT_TRUE(PostMessageA(window, WM_USER + 9, 0, 0));
+        MSG msg{};
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 100, PM_REMOVE));
+        EXPECT_EQ(msg.message, UINT(WM_USER + 9));
+        EXPECT_EQ(msg.hwnd, window);
+    });
+    owner.join();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(qpui::Record(1).ended);
+    EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+}
+
+// Message boxes.
+
+TEST(MessageBoxWithoutObserver, AnswersAtOnceWithTheDefaultButtonAndShowsTheText) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "Web Access failed: 404\n{\"error\":\"x\"}", "EveOnline", MB_OK | MB_ICONINFORMATION), IDOK);
+    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", "Q", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", "Q", MB_YESNOCANCEL | MB_DEFBUTTON4), IDYES);
+    const std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find("EveOnline"), std::string::npos);
+    EXPECT_NE(shown.find("information"), std::string::npos);
+    EXPECT_NE(shown.find("Web Access failed: 404"), std::string::npos);
+    EXPECT_NE(shown.find("{\"error\":\"x\"}"), std::string::npos);
+    EXPECT_EQ(MessageBoxA(nullptr, "bad", "bad", 0x0F), 0);
+}
+
+TEST_F(WindowTest, MessageBoxWaitsForTheObserverOnItsOwnThread) {
+    std::atomic<int> answer{0};
+    std::atomic<unsigned long long> boxThread{0};
+    std::thread worker([&] {
+        boxThread = QpObserverThreadTag();
+        answer = MessageBoxA(nullptr, "Web Access failed: 500\nbody", "EveOnline", MB_OK | MB_ICONINFORMATION);
+    });
+    const unsigned serial = qpui::WaitBox(kWait);
+    ASSERT_NE(serial, 0u);
+    const QpUiRecord box = qpui::Record(serial);
+    EXPECT_TRUE(box.open);
+    EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(qpui::Caption(serial), "EveOnline");
+    EXPECT_EQ(qpui::BoxText(serial), "Web Access failed: 500\nbody");
+    EXPECT_EQ(answer.load(), 0);
+    // Esc on a box that has only OK answers OK.
+    EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
+    EXPECT_TRUE(QpObserverWaitEnded(serial, kWait));
+    worker.join();
+    EXPECT_EQ(answer.load(), IDOK);
+    EXPECT_EQ(qpui::Record(serial).result, IDOK);
+    EXPECT_EQ(qpui::Record(serial).thread, boxThread.load());
+}
+
+TEST_F(WindowTest, MessageBoxButtonsAndAutomaticAnswers) {
+    std::atomic<int> answer{0};
+    std::thread worker([&] { answer = MessageBoxA(nullptr, "Retry?", "Q", MB_YESNO | MB_ICONQUESTION); });
+    const unsigned serial = qpui::WaitBox(kWait);
+    // A Yes/No box has no cancel: Esc and the close box do nothing.
+    EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
+    EXPECT_TRUE(QpObserverCloseBox(serial));
+    EXPECT_TRUE(QpObserverFlush(serial, kWait));
+    EXPECT_TRUE(QpObserverFlush(serial, kWait));
+    EXPECT_TRUE(qpui::Record(serial).open);
+    EXPECT_TRUE(QpObserverPress(serial, IDNO));
+    worker.join();
+    EXPECT_EQ(answer.load(), IDNO);
+
+    QpObserverSetBoxAnswer(IDCANCEL);
+    EXPECT_EQ(MessageBoxA(nullptr, "a", "b", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(MessageBoxA(nullptr, "a", "b", MB_YESNO), IDYES);  // no such button: the default one
+    QpObserverSetBoxAnswer(QP_BOX_DEFAULT);
+    EXPECT_EQ(MessageBoxA(nullptr, "a", "b", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(QpObserverRecordCount(), 4u);
+    EXPECT_EQ(qpui::Record(4).result, IDRETRY);
+
+    // Detaching answers a waiting box with its default button.
+    QpObserverSetBoxAnswer(QP_BOX_WAIT);
+    std::thread late([&] { answer = MessageBoxA(nullptr, "x", "y", MB_YESNO | MB_DEFBUTTON2); });
+    EXPECT_NE(qpui::WaitBox(kWait, 4), 0u);
+    QpObserverDetach();
+    late.join();
+    EXPECT_EQ(answer.load(), IDNO);
+}
+
+TEST_F(WindowTest, DialogOnAWorkerWhileTheMainThreadRunsAnother) {
+    Seen outerSeen;
+    std::atomic<INT_PTR> signInResult{-99};
+    std::thread worker([&] {
+        // The "download" runs here: it needs a sign-in, shown on this thread.
+        const unsigned download = qpui::WaitDialog("ESI Download", kWait);
+        signInResult = DialogBoxIndirectParamA(nullptr, &kSignIn, nullptr, InnerProc, 0);
+        PostMessageA(qpui::Record(download).window, kFinished, 0, 0);
+    });
+    std::thread person([&] {
+        const unsigned signIn = qpui::WaitDialog("Authentication", kWait);
+        const unsigned download = qpui::WaitDialog("ESI Download", kWait);
+        EXPECT_TRUE(qpui::Record(download).open);
+        EXPECT_NE(qpui::Record(signIn).thread, qpui::Record(download).thread);
+        EXPECT_TRUE(QpObserverPress(signIn, IDCANCEL));
+    });
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&outerSeen)), 0);
+    worker.join();
+    person.join();
+    EXPECT_EQ(signInResult.load(), 22);
+    EXPECT_TRUE(outerSeen.Commands().empty());
+}
+
+TEST(WindowStubs, PaintAndMetricsWorkWithoutAScreen) {
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), 32);
+    EXPECT_EQ(GetSystemMetrics(SM_CYICON), 32);
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    EXPECT_TRUE(InitCommonControlsEx(&controls));
+    controls.dwSize = 4;
+    EXPECT_FALSE(InitCommonControlsEx(&controls));
+    HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(128));
+    EXPECT_NE(icon, nullptr);
+    EXPECT_EQ(LoadIconA(nullptr, nullptr), nullptr);
+
+    HWND window = CreateDialogIndirectParamA(nullptr, &kDownload, nullptr, AnswerProc, 0);
+    ASSERT_NE(window, nullptr);
+    RECT client{};
+    EXPECT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 187 * 6 / 4);
+    EXPECT_EQ(client.bottom, 62 * 13 / 8);
+    EXPECT_FALSE(IsIconic(window));
+    ShowWindow(window, SW_MINIMIZE);
+    EXPECT_TRUE(IsIconic(window));
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(window, &paint);
+    EXPECT_NE(dc, nullptr);
+    EXPECT_TRUE(DrawIcon(dc, 1, 2, icon));
+    EXPECT_TRUE(EndPaint(window, &paint));
+    EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_BIG, LPARAM(icon)), 0);
+    EXPECT_EQ(SendMessageA(window, WM_GETICON, ICON_BIG, 0), LRESULT(icon));
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_FALSE(DestroyWindow(window));
+}
+
+}  // namespace

@@ -1,0 +1,415 @@
+#include "builder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+namespace dbgen {
+namespace {
+
+constexpr uint32_t kManufacturing = 1;
+constexpr uint32_t kInvention = 8;
+
+uint32_t ParseId(const CsvTable& table, std::size_t row, const std::string& text) {
+    uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end)
+        throw std::runtime_error(table.Source() + ": record " + std::to_string(row + 1) + ": bad number \"" +
+                                 text + "\"");
+    return value;
+}
+
+double ParseReal(const CsvTable& table, std::size_t row, const std::string& text) {
+    // strtod in the "C" locale, which a program has until it calls setlocale.
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value))
+        throw std::runtime_error(table.Source() + ": record " + std::to_string(row + 1) + ": bad number \"" +
+                                 text + "\"");
+    return value;
+}
+
+// Reads one column of a table as unsigned integers.
+class Columns {
+public:
+    Columns(const CsvTable& table, std::initializer_list<const char*> names) : table_(table) {
+        for (const char* name : names) index_.push_back(table.Column(name));
+    }
+    uint32_t Id(std::size_t row, std::size_t column) const {
+        return ParseId(table_, row, table_.Rows()[row][index_[column]]);
+    }
+    double Real(std::size_t row, std::size_t column) const {
+        return ParseReal(table_, row, table_.Rows()[row][index_[column]]);
+    }
+    const std::string& Text(std::size_t row, std::size_t column) const { return table_.Rows()[row][index_[column]]; }
+    std::size_t Size() const { return table_.Rows().size(); }
+
+private:
+    const CsvTable& table_;
+    std::vector<std::size_t> index_;
+};
+
+unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c; }
+
+}  // namespace
+
+int CompareNames(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int x = Fold(static_cast<unsigned char>(a[i]));
+        const int y = Fold(static_cast<unsigned char>(b[i]));
+        if (x != y) return x - y;
+    }
+    // The shorter text ends with NUL, which is below every other byte.
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+SdeInput LoadSde(const std::string& folder) {
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    return SdeInput{CsvTable::Load(base + "invTypes.csv"), CsvTable::Load(base + "industryActivityProducts.csv"),
+                    CsvTable::Load(base + "industryActivityMaterials.csv"),
+                    CsvTable::Load(base + "industryActivityProbabilities.csv"),
+                    CsvTable::Load(base + "industryActivitySkills.csv")};
+}
+
+namespace {
+
+// The position of `nameOrder` that the name lookup's probes meet first for `key` (the same probe
+// order as the library's lookup), or the table's size when nothing matches.
+std::size_t ProbedPosition(const Database& db, const std::string& key) {
+    std::size_t first = 0, n = db.nameOrder.size();
+    while (n >= 2) {
+        const std::size_t half = n / 2;
+        const std::size_t offset = (n % 2) ? half : half - 1;
+        const int c = CompareNames(key, db.items[db.nameOrder[first + offset]].name);
+        if (c == 0) return first + offset;
+        if (c < 0) {
+            n = offset;
+        } else {
+            first += offset + 1;
+            n = half;
+        }
+    }
+    if (n == 1 && CompareNames(key, db.items[db.nameOrder[first]].name) == 0) return first;
+    return db.nameOrder.size();
+}
+
+// A name that several items share finds the one with the highest type id, the current one: within
+// each run of equal names that item moves to the place the probes meet first. Which record of a
+// run the probes meet depends only on the records around it, so the move does not change it.
+void PutHighestIdWhereTheLookupLands(Database& db) {
+    for (std::size_t start = 0; start < db.nameOrder.size();) {
+        std::size_t end = start + 1;
+        while (end < db.nameOrder.size() &&
+               CompareNames(db.items[db.nameOrder[start]].name, db.items[db.nameOrder[end]].name) == 0)
+            ++end;
+        if (end - start > 1) {
+            const std::size_t landed = ProbedPosition(db, db.items[db.nameOrder[start]].name);
+            if (landed > start && landed < end) std::swap(db.nameOrder[start], db.nameOrder[landed]);
+        }
+        start = end;
+    }
+}
+
+}  // namespace
+
+Database BuildDatabase(const SdeInput& input) {
+    Database db;
+
+    // Item types as the file gives them.
+    std::map<uint32_t, Item> items;
+    {
+        const Columns c(input.types, {"typeID", "typeName", "volume"});
+        for (std::size_t r = 0; r < c.Size(); ++r) {
+            Item item{c.Id(r, 0), c.Text(r, 1), c.Real(r, 2)};
+            if (item.typeId == 0) throw std::runtime_error(input.types.Source() + ": type id 0");
+            if (item.name.find('\0') != std::string::npos)
+                throw std::runtime_error(input.types.Source() + ": NUL in the name of " + std::to_string(item.typeId));
+            if (item.name.empty()) db.warnings.push_back("type " + std::to_string(item.typeId) + " has an empty name");
+            if (!items.emplace(item.typeId, item).second)
+                throw std::runtime_error(input.types.Source() + ": type id " + std::to_string(item.typeId) + " twice");
+        }
+    }
+
+    // Products by blueprint: its manufactured item and the blueprints its invention makes.
+    struct Output {
+        uint32_t product;
+        uint32_t quantity;
+    };
+    std::map<uint32_t, Output> manufactures;  // blueprint -> its activity-1 product
+    struct InventionRow {
+        uint32_t source;
+        uint32_t invented;
+        uint32_t runs;
+    };
+    std::vector<InventionRow> inventionRows;  // file order
+    {
+        const Columns c(input.products, {"typeID", "activityID", "productTypeID", "quantity"});
+        for (std::size_t r = 0; r < c.Size(); ++r) {
+            const uint32_t activity = c.Id(r, 1);
+            if (activity == kManufacturing) {
+                const Output out{c.Id(r, 2), c.Id(r, 3)};
+                if (!manufactures.emplace(c.Id(r, 0), out).second)
+                    db.warnings.push_back("blueprint " + std::to_string(c.Id(r, 0)) +
+                                          " makes several products; the first is kept");
+            } else if (activity == kInvention) {
+                inventionRows.push_back({c.Id(r, 0), c.Id(r, 2), c.Id(r, 3)});
+            }
+        }
+    }
+
+    std::map<uint32_t, std::vector<std::pair<uint32_t, uint32_t>>> buildMaterials, inventMaterials;
+    {
+        const Columns c(input.materials, {"typeID", "activityID", "materialTypeID", "quantity"});
+        for (std::size_t r = 0; r < c.Size(); ++r) {
+            const uint32_t activity = c.Id(r, 1);
+            if (activity == kManufacturing)
+                buildMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
+            else if (activity == kInvention)
+                inventMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
+        }
+    }
+
+    std::map<std::pair<uint32_t, uint32_t>, double> probabilities;  // (source, invented) -> chance
+    {
+        const Columns c(input.probabilities, {"typeID", "activityID", "productTypeID", "probability"});
+        for (std::size_t r = 0; r < c.Size(); ++r)
+            if (c.Id(r, 1) == kInvention) probabilities[{c.Id(r, 0), c.Id(r, 2)}] = c.Real(r, 3);
+    }
+
+    std::map<uint32_t, std::vector<uint32_t>> inventSkills;
+    {
+        const Columns c(input.skills, {"typeID", "activityID", "skillID"});
+        for (std::size_t r = 0; r < c.Size(); ++r) {
+            if (c.Id(r, 1) != kInvention) continue;
+            std::vector<uint32_t>& list = inventSkills[c.Id(r, 0)];
+            const uint32_t skill = c.Id(r, 2);
+            // The export repeats some skill rows; a skill counts once.
+            if (std::find(list.begin(), list.end(), skill) == list.end()) list.push_back(skill);
+        }
+    }
+
+    // One bill of materials per product. Where several blueprints make the same product, the one
+    // with the lowest blueprint type id wins: the maps iterate in blueprint id order, so the first
+    // seen is kept.
+    {
+        std::map<uint32_t, Blueprint> byProduct;
+        std::set<uint32_t> duplicated;
+        for (const auto& [blueprintId, out] : manufactures) {
+            Blueprint bp;
+            bp.productId = out.product;
+            bp.quantityPerRun = out.quantity;
+            if (bp.productId == 0 || bp.quantityPerRun == 0)
+                throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": product or quantity 0");
+            const auto found = buildMaterials.find(blueprintId);
+            if (found != buildMaterials.end()) bp.materials = found->second;
+            if (bp.materials.size() > kMaxMaterials) {
+                db.warnings.push_back("blueprint " + std::to_string(blueprintId) + " has " +
+                                      std::to_string(bp.materials.size()) + " materials; 25 are kept");
+                bp.materials.resize(kMaxMaterials);
+            }
+            for (const auto& m : bp.materials)
+                if (m.first == 0 || m.second == 0)
+                    throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": material id or quantity 0");
+            if (!byProduct.emplace(bp.productId, bp).second) duplicated.insert(bp.productId);
+        }
+        db.duplicateProducts = duplicated.size();
+        for (auto& entry : byProduct) db.blueprints.push_back(std::move(entry.second));
+    }
+
+    // One invention result per invention row, keyed by what the invented blueprint manufactures.
+    for (const InventionRow& row : inventionRows) {
+        const auto made = manufactures.find(row.invented);
+        if (made == manufactures.end()) {
+            ++db.inventionsWithoutProduct;
+            continue;
+        }
+        Invention inv;
+        inv.productId = made->second.product;
+        inv.runs = row.runs;
+        const auto cores = inventMaterials.find(row.source);
+        const std::size_t coreCount = cores == inventMaterials.end() ? 0 : cores->second.size();
+        if (coreCount != kDatacores)
+            db.warnings.push_back("invention from " + std::to_string(row.source) + " takes " +
+                                  std::to_string(coreCount) + " datacores");
+        for (std::size_t k = 0; k < kDatacores && k < coreCount; ++k) {
+            inv.datacoreId[k] = cores->second[k].first;
+            inv.datacoreQuantity[k] = cores->second[k].second;
+        }
+        // Without a probability row the invention cannot fail.
+        const auto chance = probabilities.find({row.source, row.invented});
+        if (chance != probabilities.end()) {
+            inv.probability = chance->second;
+        } else {
+            inv.probability = 1.0;
+            ++db.inventionsWithoutProbability;
+        }
+        const auto skills = inventSkills.find(row.source);
+        if (skills != inventSkills.end()) {
+            inv.skills = skills->second;
+            if (inv.skills.size() > kMaxSkills) {
+                db.warnings.push_back("invention from " + std::to_string(row.source) + " names " +
+                                      std::to_string(inv.skills.size()) + " skills; 5 are kept");
+                inv.skills.resize(kMaxSkills);
+            }
+        }
+        db.inventions.push_back(std::move(inv));
+    }
+    std::stable_sort(db.inventions.begin(), db.inventions.end(),
+                     [](const Invention& a, const Invention& b) { return a.productId < b.productId; });
+
+    // Every id the tables refer to gets an item, so a lookup by id never comes back empty.
+    std::set<uint32_t> referenced;
+    for (const Blueprint& bp : db.blueprints) {
+        referenced.insert(bp.productId);
+        for (const auto& m : bp.materials) referenced.insert(m.first);
+    }
+    for (const Invention& inv : db.inventions) {
+        referenced.insert(inv.productId);
+        for (uint32_t id : inv.datacoreId) referenced.insert(id);
+        for (uint32_t id : inv.skills) referenced.insert(id);
+    }
+    referenced.erase(0);
+    for (uint32_t id : referenced) {
+        if (items.count(id)) continue;
+        items.emplace(id, Item{id, "unknown " + std::to_string(id), 1.0});
+        db.placeholderIds.push_back(id);
+    }
+
+    for (auto& entry : items) db.items.push_back(std::move(entry.second));
+    db.nameOrder.resize(db.items.size());
+    for (std::size_t i = 0; i < db.nameOrder.size(); ++i) db.nameOrder[i] = i;
+    // Names equal without regard to case stand together, the higher type id first.
+    std::sort(db.nameOrder.begin(), db.nameOrder.end(), [&db](std::size_t a, std::size_t b) {
+        const int c = CompareNames(db.items[a].name, db.items[b].name);
+        if (c != 0) return c < 0;
+        return db.items[a].typeId > db.items[b].typeId;
+    });
+    PutHighestIdWhereTheLookupLands(db);
+    return db;
+}
+
+namespace {
+
+std::string Literal(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '?') {
+            out += "\\?";  // never part of a trigraph
+        } else if (c >= 0x20 && c < 0x7f) {
+            out += ch;
+        } else {
+            // Three octal digits always, so a following digit cannot extend the escape.
+            const char digits[] = {'\\', char('0' + (c >> 6)), char('0' + ((c >> 3) & 7)), char('0' + (c & 7)), 0};
+            out += digits;
+        }
+    }
+    return out + "\"";
+}
+
+// The shortest fixed-point text that reads back as the same double, always with a fraction.
+std::string Real(double value) {
+    char buffer[400];  // the longest fixed-point double fits
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    std::string text(buffer, result.ptr);
+    if (text.find('.') == std::string::npos) text += ".0";
+    return text;
+}
+
+// A name made safe for a line comment: one '?' for each character that is not plain ASCII.
+std::string CommentText(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 0x80 && c < 0xC0) continue;  // UTF-8 continuation byte
+        out += (c >= 0x20 && c < 0x7f && c != '\\') ? ch : '?';
+    }
+    return out;
+}
+
+template <typename T>
+std::string List(const std::vector<T>& values) {
+    std::string out = "{";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i) out += ", ";
+        out += std::to_string(values[i]);
+    }
+    return out + "}";
+}
+
+}  // namespace
+
+std::string WriteTablesSource(const Database& db) {
+    std::map<uint32_t, std::size_t> indexOf;
+    for (std::size_t i = 0; i < db.items.size(); ++i) indexOf[db.items[i].typeId] = i;
+    auto nameOf = [&](uint32_t id) {
+        const auto found = indexOf.find(id);
+        return found == indexOf.end() ? std::string("?") : CommentText(db.items[found->second].name);
+    };
+
+    std::ostringstream out;
+    out << "// Generated by quarnels-dbgen from data/sde; do not edit. After changing the data, build the\n"
+           "// target regenerate-database to rewrite this file.\n"
+        << "// Items: " << db.items.size() << "; bills of materials: " << db.blueprints.size()
+        << "; invention results: " << db.inventions.size() << ".\n\n"
+        << "#include \"library/database/database.h\"\n\n"
+        << "namespace {\n\n"
+        << "// Every name once, in type id order; both item tables point at these texts.\n"
+        << "constexpr const char* kItemNames[] = {\n";
+    for (const Item& item : db.items) out << "    " << Literal(item.name) << ",\n";
+    out << "};\n\n}  // namespace\n\n";
+
+    out << "const item_entry g_ItemsById[] = {\n";
+    for (std::size_t i = 0; i < db.items.size(); ++i)
+        out << "    {" << db.items[i].typeId << ", kItemNames[" << i << "], " << Real(db.items[i].volume) << "},  // "
+            << CommentText(db.items[i].name) << "\n";
+    out << "};\n\n";
+
+    out << "const item_entry g_ItemsByName[] = {\n";
+    for (const std::size_t i : db.nameOrder)
+        out << "    {" << db.items[i].typeId << ", kItemNames[" << i << "], " << Real(db.items[i].volume) << "},  // "
+            << CommentText(db.items[i].name) << "\n";
+    out << "};\n\n";
+
+    out << "const size_t g_ItemCount = sizeof(g_ItemsById) / sizeof(g_ItemsById[0]);\n"
+        << "static_assert(sizeof(g_ItemsByName) == sizeof(g_ItemsById), \"both item tables hold every item\");\n\n";
+
+    out << "const blueprint_entry g_BlueprintTable[] = {\n";
+    for (const Blueprint& bp : db.blueprints) {
+        std::vector<uint32_t> ids, quantities;
+        for (const auto& m : bp.materials) {
+            ids.push_back(m.first);
+            quantities.push_back(m.second);
+        }
+        out << "    {" << bp.productId << ", " << bp.quantityPerRun << ", " << List(ids) << ", " << List(quantities)
+            << "},  // " << nameOf(bp.productId) << "\n";
+    }
+    out << "};\n\n"
+        << "const size_t g_BlueprintCount = sizeof(g_BlueprintTable) / sizeof(g_BlueprintTable[0]);\n\n";
+
+    out << "const invention_entry g_InventionTable[] = {\n";
+    for (const Invention& inv : db.inventions) {
+        out << "    {" << inv.productId << ", " << inv.runs << ", {" << inv.datacoreId[0] << ", " << inv.datacoreId[1]
+            << "}, {" << inv.datacoreQuantity[0] << ", " << inv.datacoreQuantity[1] << "}, " << Real(inv.probability)
+            << ", " << List(inv.skills) << "},  // " << nameOf(inv.productId) << "\n";
+    }
+    out << "};\n\n"
+        << "const size_t g_InventionCount = sizeof(g_InventionTable) / sizeof(g_InventionTable[0]);\n";
+    return out.str();
+}
+
+}  // namespace dbgen
