@@ -5,7 +5,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcjson-dev libcurl4-openssl-dev
+  libcjson-dev libcurl4-openssl-dev libssl-dev openssl
   clang
 )
 missing=()
