@@ -20,7 +20,16 @@ CWinApp::~CWinApp() {
     if (g_moduleState.m_lpszCurrentAppName == m_pszAppName) g_moduleState.m_lpszCurrentAppName = nullptr;
 }
 
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
 BOOL CWinApp::InitInstance() { return TRUE; }
+
+void CWinApp::OnHelp() {}
+
+void CWinApp::SetRegistryKey(LPCSTR company) { m_pszRegistryKey = company; }
+
+HICON CWinApp::LoadIcon(UINT id) const { return LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
 int CWinApp::ExitInstance() { return 0; }
 
@@ -55,4 +64,12 @@ BOOL AfxDllProcessAttach(HINSTANCE module) {
 
 void AfxDllProcessDetach() {
     if (CWinApp* app = g_moduleState.m_pCurrentWinApp) app->ExitInstance();
+}
+
+int AfxWinMain() {
+    // A dialog program does its whole work in InitInstance and returns FALSE, so no message loop of
+    // the application's own follows.
+    AfxDllProcessAttach(AfxGetThisModule());
+    CWinApp* app = AfxGetApp();
+    return app ? app->ExitInstance() : 0;
 }

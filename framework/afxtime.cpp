@@ -18,9 +18,11 @@ bool InRange(__time64_t t) { return t >= 0 && t <= kMaxTime; }
 CRITICAL_SECTION* TimeLock() {
     struct Lock {
         Lock() { InitializeCriticalSection(&cs); }
+        ~Lock() { DeleteCriticalSection(&cs); }
         CRITICAL_SECTION cs;
     };
-    static Lock lock;  // never deleted: other static objects may read times while unloading
+    // Made on first use, which comes before any global time stamp is made, so it outlives them.
+    static Lock lock;
     return &lock.cs;
 }
 

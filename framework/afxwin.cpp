@@ -8,15 +8,16 @@
 namespace {
 
 // Windows bound to objects. Dialogs run on several threads, so the map is shared and locked.
+// Freed when the module unloads; windows belong to objects on the stacks of running dialogs, which
+// have all ended by then.
 std::mutex& PermanentLock() {
-    // Never destroyed: windows may still be released while the program exits.
-    static auto* lock = new std::mutex;
-    return *lock;
+    static std::mutex lock;
+    return lock;
 }
 
 std::unordered_map<HWND, CWnd*>& PermanentMap() {
-    static auto* map = new std::unordered_map<HWND, CWnd*>;
-    return *map;
+    static std::unordered_map<HWND, CWnd*> map;
+    return map;
 }
 
 // Objects made by FromHandle for windows that no object owns; they belong to the calling thread.

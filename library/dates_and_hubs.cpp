@@ -35,10 +35,20 @@ CTime ParseEsiDateTime(const CString& text) {
     return CTime(_mkgmtime64(&fields));
 }
 
+CTime StartOfTimeStamps() { return CTime(2000, 1, 1, 0, 0, 0); }
+
 int64_t GetHubStationId(const CString& hub) {
     for (const hub_station& entry : kHubStations)
         if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(hub)),
                      reinterpret_cast<const unsigned char*>(entry.name)) == 0)
             return entry.station;
     return 0;
+}
+
+bool LocationSelected(int64_t station, int64_t locationId) {
+    if (station == 0) return true;
+    if (station != -1) return locationId == station;
+    for (const hub_station& entry : kHubStations)
+        if (entry.station > 0 && entry.station == locationId) return false;
+    return true;
 }

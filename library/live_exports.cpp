@@ -1,6 +1,10 @@
 // The exports over the signed-in character's live data: thin wrappers that check the host's
 // arguments and call one query while holding the exports' lock.
-#include "library/esi/queries.h"
+#include "library/esi/assets.h"
+#include "library/esi/industry_jobs.h"
+#include "library/esi/market.h"
+#include "library/esi/personal_orders.h"
+#include "library/esi/transactions.h"
 #include "library/export_support.h"
 #include "library/exports.h"
 #include "library/sso/oauth2.h"

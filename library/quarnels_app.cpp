@@ -5,6 +5,9 @@
 #include "library/lifecycle_trace.h"
 #include "resources/resource.h"
 
+BEGIN_MESSAGE_MAP(CQuarnelsApp, CWinApp)
+END_MESSAGE_MAP()
+
 CQuarnelsApp::CQuarnelsApp() : CWinApp(nullptr) {}
 
 BOOL CQuarnelsApp::InitInstance() {

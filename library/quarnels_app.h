@@ -7,6 +7,9 @@ class CQuarnelsApp : public CWinApp {
 public:
     CQuarnelsApp();
     BOOL InitInstance() override;
+
+protected:
+    DECLARE_MESSAGE_MAP()
 };
 
 extern CQuarnelsApp theApp;

@@ -20,3 +20,4 @@ run_suite() {  # folder, extra cmake arguments..., then -- and ctest arguments
 
 run_suite build
 run_suite build-asan -DQUARNELS_SANITIZE=address -DQUARNELS_BENCH=OFF
+run_suite build-tsan -DQUARNELS_SANITIZE=thread -DQUARNELS_BENCH=OFF

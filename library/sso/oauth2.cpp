@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "library/dates_and_hubs.h"
 #include "library/lifecycle_trace.h"
 #include "library/sso/endpoints.h"
 
@@ -15,16 +16,6 @@ const char kScopes[] =
     "esi-skills.read_skills.v1 esi-wallet.read_character_wallet.v1 esi-assets.read_assets.v1 "
     "esi-industry.read_character_jobs.v1 esi-markets.read_character_orders.v1 "
     "esi-assets.read_corporation_assets.v1";
-
-// 2000-01-01 00:00:00 local time, the start of every time stamp.
-CTime StartOfTime() {
-    struct tm start = {};
-    start.tm_year = 2000 - 1900;
-    start.tm_mon = 0;
-    start.tm_mday = 1;
-    start.tm_isdst = -1;
-    return CTime(static_cast<__time64_t>(std::mktime(&start)));
-}
 
 // A state value for the authorize request that nobody can guess: positive, 31 bits, from the
 // operating system's random source.
@@ -42,8 +33,8 @@ int32_t DrawStateNonce() {
 }  // namespace
 
 OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
-    tokenTime = StartOfTime();
-    signInTime = StartOfTime();
+    tokenTime = StartOfTimeStamps();
+    signInTime = StartOfTimeStamps();
     // No listener has run yet: a stop before the first login must not wait for one.
     doneEvent.SetEvent();
     stateNonce = DrawStateNonce();

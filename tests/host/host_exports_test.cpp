@@ -1,24 +1,37 @@
 // The library as a macro host sees it: loaded by file name, exports bound by name, every argument
 // passed by reference, BSTRs and SAFEARRAYs made and freed by the host.
 #include <climits>
+#include <cstdlib>
 #include <limits>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/host/host_library.h"
+#include "tests/host/sign_in_aborter.h"
 
 namespace {
 
 class HostExports : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // A user without a stored sign-in, whose browser never comes back, and no real service.
+        char home[] = "/tmp/quarnels-host-XXXXXX";
+        ASSERT_NE(mkdtemp(home), nullptr);
+        setenv("HOME", home, 1);
+        unsetenv("XDG_DATA_HOME");
+        setenv("BROWSER", "true", 1);
+        setenv("QUARNELS_SSO_URL", "http://127.0.0.1:9", 1);
+        setenv("QUARNELS_ESI_URL", "http://127.0.0.1:9/", 1);
+        user_ = new SignInAborter();
         module_ = LoadLibraryA(QUARNELS_LIBRARY_PATH);
         ASSERT_NE(module_, nullptr) << "cannot load " << QUARNELS_LIBRARY_PATH;
     }
     static void TearDownTestSuite() {
         if (module_) FreeLibrary(module_);
         module_ = nullptr;
+        delete user_;
+        user_ = nullptr;
     }
     void SetUp() override {
         ASSERT_NE(module_, nullptr);
@@ -26,9 +39,12 @@ protected:
     }
 
     static HMODULE module_;
+    // Every export that needs live data meets a sign-in that this user aborts.
+    static SignInAborter* user_;
     QuarnelsExports x{};
 };
 HMODULE HostExports::module_ = nullptr;
+SignInAborter* HostExports::user_ = nullptr;
 
 // Two SAFEARRAYs as a host dimensions them for Blueprint.
 struct BlueprintArrays {

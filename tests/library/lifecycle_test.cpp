@@ -18,19 +18,21 @@ TEST(LibraryLifecycle, LoadAndUnloadRunInTheFixedOrder) {
     g_steps.clear();
     HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
     ASSERT_NE(module, nullptr);
-    const std::vector<std::string> loaded = {"theApp", "g_ExportLock", "OAuth2 made", "start-up", "InitInstance"};
+    const std::vector<std::string> loaded = {"asset caches", "theApp",       "g_ExportLock", "OAuth2 made",
+                                             "other caches", "start-up",     "InitInstance"};
     EXPECT_EQ(g_steps, loaded);
 
     // Exports do not disturb the objects' lifetime.
-    auto getUser = reinterpret_cast<int (*)(BSTR*)>(reinterpret_cast<void (*)()>(GetProcAddress(module, "GetUser")));
-    ASSERT_NE(getUser, nullptr);
-    BSTR name = nullptr;
-    getUser(&name);
-    SysFreeString(name);
+    auto getVolume = reinterpret_cast<double (*)(char**)>(reinterpret_cast<void (*)()>(GetProcAddress(module, "GetVolume")));
+    ASSERT_NE(getVolume, nullptr);
+    char raven[] = "Raven";
+    char* item = raven;
+    EXPECT_GT(getVolume(&item), 0.0);
 
     g_steps.clear();
     ASSERT_TRUE(FreeLibrary(module));
-    const std::vector<std::string> unloaded = {"shutdown", "OAuth2 destroyed", "g_ExportLock", "theApp"};
+    const std::vector<std::string> unloaded = {"shutdown",     "other caches", "OAuth2 destroyed",
+                                               "g_ExportLock", "theApp",       "asset caches"};
     EXPECT_EQ(g_steps, unloaded);
 }
 
@@ -39,7 +41,7 @@ TEST(LibraryLifecycle, LoadingTwiceAfterUnloadStartsAfresh) {
         g_steps.clear();
         HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
         ASSERT_NE(module, nullptr);
-        EXPECT_EQ(g_steps.size(), 5u) << "round " << round;
+        EXPECT_EQ(g_steps.size(), 7u) << "round " << round;
         ASSERT_TRUE(FreeLibrary(module));
     }
 }

@@ -1,0 +1,78 @@
+// The check program on a platform without a screen: one Start run, played by a user who presses
+// Start and then Close, with each line of the result list written to standard output.
+//
+// Message boxes are answered at once with their default button (the platform prints them on
+// standard error). A sign-in that nobody completes in the browser is aborted after
+// QUARNELS_CHECK_SIGNIN_SECONDS seconds (default 180), as a user would press Abort.
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "framework/afxwin.h"
+#include "platform/posix/observer.h"
+#include "resources/resource.h"
+
+namespace {
+
+DWORD SignInPatienceMs() {
+    const char* text = std::getenv("QUARNELS_CHECK_SIGNIN_SECONDS");
+    const long seconds = text && *text ? std::strtol(text, nullptr, 10) : 180;
+    return DWORD(seconds > 0 ? seconds : 0) * 1000u;
+}
+
+class HeadlessUser {
+public:
+    HeadlessUser() : m_thread([this] { Run(); }) {}
+    ~HeadlessUser() {
+        m_done = true;
+        m_thread.join();
+    }
+    unsigned Window() const { return m_window; }
+
+private:
+    void Run() {
+        const unsigned window = qpui::WaitTemplate(IDD_QUARNELCHECK_DIALOG, 30000);
+        if (!window) return;
+        m_window = window;
+        QpObserverPress(window, IDC_START);
+        // Close is handled after the Start run, which runs on the window's thread.
+        QpObserverPress(window, IDOK);
+
+        const DWORD patience = SignInPatienceMs();
+        unsigned after = window;
+        while (!m_done && !QpObserverWaitEnded(window, 0)) {
+            const unsigned signIn = qpui::WaitDialog("Authentication", 100, after);
+            if (!signIn) continue;
+            after = signIn;
+            if (!QpObserverWaitEnded(signIn, patience)) QpObserverPress(signIn, IDCANCEL);
+        }
+    }
+
+    std::atomic<unsigned> m_window{0};
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+}  // namespace
+
+int main() {
+    QpObserverAttach();
+    QpObserverSetBoxAnswer(QP_BOX_DEFAULT);
+    int exitCode;
+    unsigned window;
+    {
+        HeadlessUser user;
+        exitCode = AfxWinMain();
+        window = user.Window();
+    }
+    if (!window) {
+        std::fprintf(stderr, "QuarnelCheck: the window did not open\n");
+        exitCode = 1;
+    } else {
+        for (const std::string& line : qpui::ListLines(window, IDC_LIST_RESULT)) std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+    QpObserverDetach();
+    return exitCode;
+}

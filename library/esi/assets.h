@@ -1,0 +1,36 @@
+// The items of the character and of its corporation in unlocked containers, with the containers'
+// names, and the query that sums them.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/afxcoll.h"
+#include "framework/afxstr.h"
+#include "framework/afxtime.h"
+#include "library/sso/oauth2.h"
+
+struct asset_entry {
+    int32_t type_id;
+    int32_t quantity;
+    int64_t location_id;  // the container that holds the item
+};
+
+using asset_array = CArray<asset_entry, asset_entry&>;
+using container_name_map = CMap<__int64, __int64, CString, CString&>;
+
+extern CTime g_AssetsTime;
+extern asset_array g_CharAssets;
+extern container_name_map g_CharAssetNames;
+extern asset_array g_CorpAssets;
+extern container_name_map g_CorpAssetNames;
+
+// Units of the item in containers of that name (every container when the name is empty), the
+// character's and the corporation's; downloads first when the caches are older than 900 seconds.
+int GetAssetQuantity(const CString& itemName, const CString& containerName);
+
+// The downloads, run on the download dialog's worker thread.
+void DownloadAssets(OAuth2* oauth);
+void DownloadCharacterAssets(OAuth2* oauth);
+void DownloadCharacterAssetNames(OAuth2* oauth);
+void DownloadCorporationAssets(OAuth2* oauth);
+void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId);

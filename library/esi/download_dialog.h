@@ -1,0 +1,43 @@
+// The small modal "please wait" dialog in which every download runs: its worker thread calls one
+// download function and the dialog ends itself when that returns.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/afxwin.h"
+#include "library/sso/oauth2.h"
+
+class CEsiDownloadDlg : public CDialogEx {
+    DECLARE_DYNAMIC(CEsiDownloadDlg)
+public:
+    using Worker = void (*)(OAuth2* oauth);
+    using WorkerWithArgs = void (*)(int64_t number, CString* text, int first, int second, OAuth2* oauth);
+
+    CEsiDownloadDlg();
+    ~CEsiDownloadDlg() override;
+
+    static UINT DownloadThread(LPVOID param);
+
+    Worker m_pfnWorker = nullptr;
+    WorkerWithArgs m_pfnWorkerArgs = nullptr;
+    OAuth2* m_pSession = nullptr;
+    CString m_strArg;
+    int64_t m_nArg = 0;
+    int32_t m_nArg1 = 0;
+    int32_t m_nArg2 = 0;
+    int32_t m_nMode = 0;
+    CString m_strTitle;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    // The user cannot end the download: Enter, Esc and the close box do nothing.
+    void OnOK() override;
+    void OnCancel() override;
+    afx_msg LRESULT OnDownloadFinished(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// Runs a mode-0 download in the dialog on the calling thread and returns when it has finished.
+void RunDownload(const char* title, CEsiDownloadDlg::Worker worker);

@@ -1,0 +1,39 @@
+#include "library/esi/industry_jobs.h"
+
+#include "library/database/database.h"
+#include "library/esi/download_dialog.h"
+#include "library/sso/json_document.h"
+
+void DownloadIndustryJobs(OAuth2* oauth) {
+    g_IndustryJobs.RemoveAll();
+    const CString answer = oauth->EsiRequest("GET", "v1/characters/&user&/industry/jobs/", "", nullptr, FALSE);
+    JsonDocument document;
+    if (!document.Parse(answer)) return;
+    const int count = JsonArraySize(document.root);
+    // Without jobs the stamp stays, so a character without jobs is asked again on every query.
+    if (count == 0) return;
+    for (int i = 0; i < count; ++i) {
+        const cJSON* element = JsonArrayItem(document.root, i);
+        production_info job;
+        job.blueprint_type_id = static_cast<uint32_t>(JsonInt(element, "blueprint_type_id"));
+        job.product_type_id = static_cast<uint32_t>(JsonInt(element, "product_type_id"));
+        job.runs = static_cast<uint32_t>(JsonInt(element, "runs"));
+        const blueprint_entry* bill = FindBlueprint(job.product_type_id);
+        job.output_per_run = bill ? bill->quantity_per_run : 1;
+        g_IndustryJobs.Add(job);
+    }
+    g_IndustryJobsTime = CTime(_time64(nullptr));
+}
+
+int GetProductionAmount(const CString& item) {
+    const int64_t now = _time64(nullptr);
+    if (now - g_IndustryJobsTime.GetTime() > 900) RunDownload("Industry jobs", &DownloadIndustryJobs);
+    const item_entry* record = FindItemByName(item);
+    const uint32_t typeId = record ? record->type_id : 0;
+    uint32_t sum = 0;
+    for (INT_PTR i = 0; i < g_IndustryJobs.GetSize(); ++i) {
+        const production_info& job = g_IndustryJobs[i];
+        if (job.product_type_id == typeId) sum += job.runs * job.output_per_run;
+    }
+    return static_cast<int>(sum);
+}

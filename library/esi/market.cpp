@@ -1,0 +1,73 @@
+#include "library/esi/market.h"
+
+#include "library/database/database.h"
+#include "library/esi/download_dialog.h"
+#include "library/esi/market_book.h"
+#include "library/sso/json_document.h"
+
+namespace {
+struct market_hub {
+    const char* name;
+    int64_t station;
+    const char* region;
+};
+
+constexpr market_hub kMarketHubs[] = {
+    {"Amarr", 60008494, "10000043"}, {"Jita", 60003760, "10000002"}, {"Dodixie", 60011866, "10000032"},
+    {"Rens", 60004588, "10000030"},  {"Hek", 60005686, "10000042"},
+};
+}  // namespace
+
+double GetMarketPrice(const CString& hub, const CString& item, int sell, int quantity) {
+    int64_t station = 0;
+    const char* region = "";
+    for (const market_hub& entry : kMarketHubs) {
+        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<LPCSTR>(hub)),
+                     reinterpret_cast<const unsigned char*>(entry.name)) == 0) {
+            station = entry.station;
+            region = entry.region;
+            break;
+        }
+    }
+    const item_entry* record = FindItemByName(item);
+    if (!record || record->type_id == 0 || station == 0) return 0.0;
+    const int32_t typeId = static_cast<int32_t>(record->type_id);
+
+    if (!IsMarketFresh(station, typeId, sell)) {
+        CEsiDownloadDlg dialog;
+        dialog.m_strTitle.Format("Market %s (%s)", static_cast<LPCSTR>(item), static_cast<LPCSTR>(hub));
+        dialog.m_nMode = 1;
+        dialog.m_pfnWorkerArgs = &DownloadMarketOrders;
+        dialog.m_nArg = station;
+        dialog.m_strArg = region;
+        dialog.m_nArg1 = typeId;
+        dialog.m_nArg2 = sell;
+        dialog.m_pSession = &g_OAuth;
+        dialog.DoModal();
+    }
+    return GetMarketCost(station, typeId, sell, static_cast<uint32_t>(quantity));
+}
+
+void DownloadMarketOrders(int64_t station, CString* regionId, int typeId, int sell, OAuth2* oauth) {
+    int pageCount = 1;
+    int page = 0;
+    const char* side = sell ? "sell" : "buy";
+    RemoveMarketOrders(station, typeId, sell);
+    JsonDocument document;
+    do {
+        ++page;
+        CString path;
+        path.Format("v1/markets/%s/orders/?datasource=tranquility&order_type=%s&page=%d&type_id=%d",
+                    static_cast<LPCSTR>(*regionId), side, page, typeId);
+        const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, FALSE);
+        if (!document.Parse(answer)) return;
+        const int count = JsonArraySize(document.root);
+        if (count == 0) return;
+        for (int i = 0; i < count; ++i) {
+            const cJSON* order = JsonArrayItem(document.root, i);
+            const double price = JsonDouble(order, "price");
+            const uint32_t volume = static_cast<uint32_t>(JsonInt(order, "volume_remain"));
+            if (JsonInt64(order, "location_id") == station) AddMarketOrder(station, typeId, sell, volume, price);
+        }
+    } while (page < pageCount);
+}

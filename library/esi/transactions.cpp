@@ -1,0 +1,45 @@
+#include "library/esi/transactions.h"
+
+#include "library/database/database.h"
+#include "library/dates_and_hubs.h"
+#include "library/esi/download_dialog.h"
+#include "library/sso/json_document.h"
+
+void DownloadTransactions(OAuth2* oauth) {
+    g_Transactions.RemoveAll();
+    const CString answer =
+        oauth->EsiRequest("GET", "v1/characters/&user&/wallet/transactions/", "", nullptr, FALSE);
+    JsonDocument document;
+    if (!document.Parse(answer)) return;
+    const int count = JsonArraySize(document.root);
+    g_TransactionsTime = CTime(_time64(nullptr));
+    for (int i = 0; i < count; ++i) {
+        const cJSON* element = JsonArrayItem(document.root, i);
+        transaction_entry entry;
+        entry.date = ParseEsiDateTime(JsonText(element, "date"));
+        entry.is_buy = static_cast<uint32_t>(JsonFlag(element, "is_buy"));
+        entry.location_id = JsonInt64(element, "location_id");
+        entry.quantity = JsonInt(element, "quantity");
+        entry.type_id = static_cast<uint32_t>(JsonInt(element, "type_id"));
+        entry.unit_price = JsonDouble(element, "unit_price");
+        g_Transactions.Add(entry);
+    }
+}
+
+int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold) {
+    if (_time64(nullptr) - g_TransactionsTime.GetTime() > 900) RunDownload("Transactions", &DownloadTransactions);
+    const int64_t station = GetHubStationId(hub);
+    const int64_t cutoff = _time64(nullptr) - static_cast<int64_t>(days) * 86400;
+    const item_entry* record = FindItemByName(item);
+    const uint32_t typeId = record ? record->type_id : 0;
+
+    uint32_t sum = 0;
+    for (INT_PTR i = 0; i < g_Transactions.GetSize(); ++i) {
+        const transaction_entry& entry = g_Transactions[i];
+        const bool sideMatches = sold ? entry.is_buy == 0 : entry.is_buy != 0;
+        if (sideMatches && LocationSelected(station, entry.location_id) && entry.date.GetTime() >= cutoff &&
+            entry.type_id == typeId)
+            sum += static_cast<uint32_t>(entry.quantity);
+    }
+    return static_cast<int>(sum);
+}

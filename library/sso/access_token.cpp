@@ -1,0 +1,89 @@
+// A usable access token and the identity of the signed-in character.
+#include <ctime>
+
+#include "framework/afxwin.h"
+#include "library/sso/json_document.h"
+#include "library/sso/oauth2.h"
+#include "library/sso/sign_in_dialog.h"
+
+namespace {
+// Seconds for which an access token is used without asking the sign-on service.
+const __time64_t kTokenLifetime = 900;
+}  // namespace
+
+CString OAuth2::GetAccessToken() {
+    CString result;
+    const __time64_t now = std::time(nullptr);
+    // A token time in the future (the clock was set back) counts as young.
+    if (!accessToken.IsEmpty() && now - tokenTime.GetTime() < kTokenLifetime) result = accessToken;
+
+    if (result.IsEmpty() && !refreshToken.IsEmpty()) {
+        RefreshAccessToken();
+        result = accessToken;
+    }
+
+    if (result.IsEmpty()) {
+        // The listener thread fills in the token while the dialog runs; it is read only afterwards.
+        DlgAccessToken dialog(this);
+        dialog.DoModal();
+        result = accessToken;
+    }
+
+    if (accessToken.IsEmpty())
+        AfxMessageBox("Authentication failed - No access to the ESI-API possible", MB_ICONEXCLAMATION | MB_OK, 0);
+    return result;
+}
+
+void OAuth2::RefreshAccessToken() {
+    accessToken.Empty();
+    const CString url = GetRefreshUrl();
+    const char* user = useBasicAuth ? clientId.GetString() : nullptr;
+    const char* password = useBasicAuth ? clientSecret.GetString() : nullptr;
+
+    int status = 0;
+    CString answer;
+    if (!WebAccess(0, url, CString(), &status, &answer, user, password, nullptr, nullptr, FALSE)) {
+        state = kFailed;
+        return;
+    }
+    if (status != 200) {
+        CString text;
+        text.Format("%d %s", status, errorText.GetString());
+        errorText = text;
+        state = kFailed;
+        return;
+    }
+
+    // The answer's refresh token is not taken: the stored one stays in use.
+    FieldList fields;
+    SplitFlatJson(answer, fields);
+    accessToken = GetFieldValue(fields, "access_token");
+    if (accessToken.IsEmpty()) {
+        state = kNoTokens;
+    } else {
+        tokenTime = CTime(std::time(nullptr));
+        state = kSignedIn;
+    }
+}
+
+void OAuth2::VerifyToken() {
+    const CString header = "Authorization: Bearer " + accessToken;
+    int status = 0;
+    CString answer;
+    const BOOL answered = WebAccess(1, verifyUrl, CString(), &status, &answer, nullptr, nullptr, header, nullptr, FALSE);
+    if (unsigned(status) > 299 || !answered) return;
+    JsonDocument document;
+    if (!document.Parse(answer)) return;
+    characterId = JsonInt(document.root, "CharacterID");
+    characterName = JsonText(document.root, "CharacterName");
+}
+
+int OAuth2::GetCharacterId(CString* name) {
+    // Learnt once per load: a known character is never asked for again.
+    if (characterId == 0) {
+        const CString token = GetAccessToken();
+        if (characterId == 0 && !token.IsEmpty()) VerifyToken();
+    }
+    if (name) *name = characterName;
+    return characterId;
+}

@@ -1,0 +1,25 @@
+// The one way the downloads talk to the game's web API.
+#include "library/sso/oauth2.h"
+
+CString OAuth2::EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
+                           BOOL tolerate403) {
+    CString answer;
+    CString token = GetAccessToken();
+    const int character = GetCharacterId(nullptr);
+    // Learning the character may have signed in anew; that token is the one to send.
+    token = accessToken;
+
+    CString url = esiBaseUrl + path;
+    CString id;
+    id.Format("%d", character);
+    url.Replace("&user&", id);
+
+    const int verb = method.CompareNoCase("post") == 0 ? 0 : 1;
+    CString headers;
+    headers.Format("accept: application/json\r\nauthorization: Bearer %s\r\n", token.GetString());
+    if (token.IsEmpty()) return answer;
+
+    int status = 0;
+    WebAccess(verb, url, body, &status, &answer, nullptr, nullptr, headers, pages, tolerate403);
+    return answer;
+}

@@ -1,0 +1,71 @@
+// The browser's redirect: the code-for-token exchange and the page that answers the browser.
+#include <cstdlib>
+
+#include "library/sso/oauth2.h"
+
+namespace {
+const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
+const int kVerbPost = 0;
+}  // namespace
+
+void OAuth2::OnRedirect(const FieldList& fields) {
+    CString code;
+    CString stateText;
+    for (INT_PTR i = 0; i < fields.GetSize(); ++i) {
+        const FIELD& field = fields[i];
+        const unsigned char* name = reinterpret_cast<const unsigned char*>(static_cast<LPCSTR>(field.name));
+        if (_mbsicmp(name, reinterpret_cast<const unsigned char*>("code")) == 0)
+            code = field.value;
+        else if (_mbsicmp(name, reinterpret_cast<const unsigned char*>("state")) == 0)
+            stateText = field.value;
+    }
+    // Not the answer to this sign-in: keep waiting for the right one.
+    if (code.IsEmpty() || std::atoi(stateText) != stateNonce) return;
+
+    const CString url = GetTokenUrl(code);
+    const char* user = useBasicAuth ? static_cast<LPCSTR>(clientId) : nullptr;
+    const char* password = useBasicAuth ? static_cast<LPCSTR>(clientSecret) : nullptr;
+    int status = 0;
+    CString answer;
+    if (!WebAccess(kVerbPost, url, CString(), &status, &answer, user, password, nullptr, nullptr, FALSE)) {
+        state = kFailed;
+        return;
+    }
+    if (status != 200) {
+        const CString statusText = errorText;
+        errorText.Format("%d %s", status, static_cast<LPCSTR>(statusText));
+        state = kFailed;
+        return;
+    }
+
+    FieldList tokens;
+    SplitFlatJson(answer, tokens);
+    accessToken = GetFieldValue(tokens, "access_token");
+    refreshToken = GetFieldValue(tokens, "refresh_token");
+    if (!refreshToken.IsEmpty()) WritePrivateProfileStringA("Quarnel", "RefreshKey", refreshToken, GetIniPath());
+    // The state is what the other threads poll: it is written after the tokens it announces.
+    if (accessToken.IsEmpty() || refreshToken.IsEmpty()) {
+        state = kNoTokens;
+    } else {
+        state = kSignedIn;
+        const CTime now(_time64(nullptr));
+        tokenTime = now;
+        signInTime = now;
+    }
+}
+
+void OAuth2::SendAnswer(SOCKET client) {
+    CString page;
+    switch (state) {
+    case kListening: page = kPageMismatch; break;
+    case kSignedIn: page = pageSuccess; break;
+    case kNoTokens: page = pageDenied; break;
+    case kFailed:
+        if (pageFailed) page.Format(pageFailed, static_cast<LPCSTR>(errorText));
+        break;
+    default: break;
+    }
+    CString answer;
+    answer.Format("HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n%s", page.GetLength(), static_cast<LPCSTR>(page));
+    send(client, static_cast<LPCSTR>(answer), answer.GetLength(), 0);
+}

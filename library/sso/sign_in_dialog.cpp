@@ -1,0 +1,56 @@
+#include "library/sso/sign_in_dialog.h"
+
+#include "framework/afxthread.h"
+#include "library/sso/oauth2.h"
+#include "resources/resource.h"
+
+IMPLEMENT_DYNAMIC(DlgAccessToken, CDialogEx)
+
+BEGIN_MESSAGE_MAP(DlgAccessToken, CDialogEx)
+END_MESSAGE_MAP()
+
+DlgAccessToken::DlgAccessToken(OAuth2* pOAuth)
+    : CDialogEx(IDD_AUTHENTICATION, nullptr), m_pOAuth(pOAuth), m_event(FALSE, FALSE) {}
+
+DlgAccessToken::~DlgAccessToken() = default;
+
+BOOL DlgAccessToken::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+    m_bRunning = m_pOAuth->Login();
+    if (!m_bRunning) {
+        EndDialog(1);
+        return TRUE;
+    }
+    if (!AfxBeginThread(&DlgAccessToken::WaitThread, this)) {
+        // Without the wait thread nobody would watch the login or clear the flag: give up the
+        // listener now and end like a login that could not start.
+        m_pOAuth->StopListener();
+        m_bRunning = 0;
+        EndDialog(1);
+    }
+    return TRUE;
+}
+
+UINT DlgAccessToken::WaitThread(LPVOID param) {
+    DlgAccessToken* dialog = static_cast<DlgAccessToken*>(param);
+    OAuth2* oauth = dialog->m_pOAuth;
+    if (!dialog->m_bAbort) {
+        do {
+            if (oauth->state != OAuth2::kListening) break;
+            Sleep(500);
+        } while (!dialog->m_bAbort);
+    }
+    // An abort stops the waiting listener. A login that ended by itself is also waited for until
+    // the listener has let go of its socket: the listener thread writes the token times after the
+    // state, and the dialog's thread may read them once the dialog has ended.
+    oauth->StopListener();
+    if (!dialog->m_bAbort) ::PostMessageA(dialog->m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    dialog->m_bRunning = 0;
+    return 0;
+}
+
+void DlgAccessToken::OnCancel() {
+    m_bAbort = 1;
+    while (m_bRunning) Sleep(250);
+    EndDialog(0);
+}

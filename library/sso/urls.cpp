@@ -1,0 +1,99 @@
+// The URLs of the authorization-code flow and the percent-encoding of their parts.
+#include "library/sso/oauth2.h"
+
+namespace {
+const char kHexDigits[] = "0123456789ABCDEF";
+
+bool IsAsciiAlphanumeric(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9');
+}
+
+// The value of one hexadecimal digit, or -1.
+int HexValue(unsigned char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+    return -1;
+}
+}  // namespace
+
+CString OAuth2::GetAuthorizeUrl() {
+    CString url;
+    url.Format("%s?response_type=code&client_id=%s&redirect_uri=%s&state=%d", authorizeUrl.GetString(),
+               clientId.GetString(), UrlEncode(GetRedirectUri()).GetString(), stateNonce);
+    // The service expects the scopes blank-separated, as they are.
+    if (!scope.IsEmpty()) url.AppendFormat("&scope=%s", scope.GetString());
+    return url;
+}
+
+CString OAuth2::GetRedirectUri() {
+    // The host name, not the address the listener binds: it is what the application is registered with.
+    CString uri;
+    uri.Format("http://localhost:%d/", port);
+    return uri;
+}
+
+namespace {
+// The client credential parts of a token URL, for a service that takes them in the query.
+void AppendClientParts(CString& url, const OAuth2& client) {
+    if (client.useBasicAuth == 0) url.AppendFormat("&client_id=%s", client.clientId.GetString());
+    if (!client.clientSecret.IsEmpty() && client.useBasicAuth == 0)
+        url.AppendFormat("&client_secret=%s", client.clientSecret.GetString());
+}
+}  // namespace
+
+CString OAuth2::GetTokenUrl(const CString& code) {
+    CString url;
+    url.Format("%s?grant_type=authorization_code&redirect_uri=%s&code=%s", tokenUrl.GetString(),
+               UrlEncode(GetRedirectUri()).GetString(), code.GetString());
+    AppendClientParts(url, *this);
+    return url;
+}
+
+CString OAuth2::GetRefreshUrl() {
+    CString url;
+    url.Format("%s?grant_type=refresh_token&refresh_token=%s", tokenUrl.GetString(), refreshToken.GetString());
+    AppendClientParts(url, *this);
+    return url;
+}
+
+CString OAuth2::UrlEncode(const CString& text) {
+    CString encoded;
+    const int length = text.GetLength();
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.GetString());
+    for (int i = 0; i < length; ++i) {
+        const unsigned char byte = bytes[i];
+        if (IsAsciiAlphanumeric(byte)) {
+            encoded.AppendChar(char(byte));
+        } else {
+            encoded.AppendChar('%');
+            encoded.AppendChar(kHexDigits[byte >> 4]);
+            encoded.AppendChar(kHexDigits[byte & 15]);
+        }
+    }
+    return encoded;
+}
+
+CString OAuth2::UrlDecode(const CString& text) {
+    CString decoded;
+    const int length = text.GetLength();
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.GetString());
+    for (int i = 0; i < length; ++i) {
+        if (bytes[i] != '%') {
+            decoded.AppendChar(char(bytes[i]));
+            continue;
+        }
+        // A "%" too near the end is dropped together with what little follows it.
+        if (i + 2 >= length) break;
+        const int high = HexValue(bytes[i + 1]);
+        const int low = HexValue(bytes[i + 2]);
+        if (high < 0 || low < 0) {
+            // Not an escape: the "%" stands for itself and the bytes behind it are read as usual.
+            decoded.AppendChar('%');
+            continue;
+        }
+        decoded.AppendChar(char(high * 16 + low));
+        i += 2;
+    }
+    return decoded;
+}

@@ -1,0 +1,148 @@
+// The one HTTP(S) request function of the library, and the splitting of its URLs.
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "framework/afxinet.h"
+#include "library/sso/oauth2.h"
+
+namespace {
+const DWORD kBufferSize = 30000;
+const UINT kChunkSize = kBufferSize - 1;  // room for the NUL behind a body chunk
+const int kSends = 3;                      // a proxy asking for credentials gets them twice more
+
+// Certificates are verified fully: nothing here asks to accept a wrong host name or date, since that
+// would hand the client secret and the tokens to anyone in the path.
+const DWORD kHttpsConnectionFlags = INTERNET_FLAG_SECURE;
+const DWORD kHttpsRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE |
+                                 INTERNET_FLAG_SECURE | INTERNET_FLAG_CACHE_IF_NET_FAIL |
+                                 INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_CACHE_ASYNC;
+const DWORD kHttpRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+}  // namespace
+
+BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
+                       const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
+                       BOOL tolerate403) {
+    // Declared so that they go in the order buffer, request, connection, session on every way out.
+    std::unique_ptr<CInternetSession> session;
+    std::unique_ptr<CHttpConnection> connection;
+    std::unique_ptr<CHttpFile> request;
+    std::vector<char> buffer(kBufferSize, 0);
+    DWORD lastChunk = 0;  // bytes of the last chunk read into the buffer
+
+    response->Empty();
+    CString headers = extraHeaders ? extraHeaders : "";
+    int isHttps = 0;
+    int serverPort = 80;
+    CString server;
+    CString object;
+    SplitUrl(url, &isHttps, &server, &serverPort, &object);
+
+    BOOL result = FALSE;
+    try {
+        session.reset(new CInternetSession("Quarnels", 1, accessType, proxy.IsEmpty() ? nullptr : proxy.GetString(),
+                                           nullptr, 0));
+        connection.reset(session->GetHttpConnection(server, isHttps ? kHttpsConnectionFlags : 0,
+                                                    INTERNET_PORT(serverPort & 0xFFFF)));
+
+        if (basicUser && basicPassword) {
+            CString credentials;
+            credentials.Format("%s:%s", basicUser, basicPassword);
+            const CString encoded = Base64Encode(credentials.GetString(), uint32_t(std::strlen(credentials)));
+            // The callers send either credentials or extra headers, so no line end is needed between.
+            headers.AppendFormat("Authorization:Basic %s", encoded.GetString());
+        }
+
+        request.reset(connection->OpenRequest(verb, object, nullptr, 1, nullptr, "HTTP/1.0",
+                                              isHttps ? kHttpsRequestFlags : kHttpRequestFlags));
+
+        bool answered = false;
+        for (int attempt = 1; attempt <= kSends && !answered; ++attempt) {
+            const BOOL sent = request->SendRequest(headers.GetString(), DWORD(std::strlen(headers)),
+                                                   body.IsEmpty() ? nullptr : const_cast<char*>(body.GetString()),
+                                                   DWORD(body.GetLength()));
+            if (!sent) continue;
+            DWORD length = 4;
+            request->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &length);
+            request->QueryInfo(HTTP_QUERY_STATUS_TEXT, errorText);
+            if (*status != 407) {
+                result = sent;
+                answered = true;
+                break;
+            }
+            request->SetOption(INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxyUser.GetString()),
+                               DWORD(proxyUser.GetLength()));
+            request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxyPassword.GetString()),
+                               DWORD(proxyPassword.GetLength()));
+            // The proxy's own page is read away before the request goes out again.
+            while (const UINT got = request->Read(buffer.data(), kBufferSize)) lastChunk = got;
+        }
+
+        if (answered) {
+            CString rawHeaders;
+            request->QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, rawHeaders);
+            rawHeaders.MakeLower();
+            const int found = rawHeaders.Find("x-pages:");
+            if (found >= 0) {
+                const int start = found + 8;
+                const int end = rawHeaders.Find('\r', start);
+                const CString pageText = end < 0 ? rawHeaders.Mid(start) : rawHeaders.Mid(start, end - start);
+                if (pages) *pages = std::atoi(pageText);
+            }
+
+            while (const UINT got = request->Read(buffer.data(), kChunkSize)) {
+                buffer[got] = '\0';
+                lastChunk = got;
+                response->Append(buffer.data());
+            }
+        }
+
+        const bool quiet = unsigned(*status) < 300 || (*status == 403 && tolerate403);
+        if (!quiet) {
+            const CString shown(buffer.data(), int(strnlen(buffer.data(), lastChunk)));
+            CString message;
+            message.Format("Web Access failed: %d\n%s", *status, shown.GetString());
+            MessageBoxA(nullptr, message, "EveOnline", MB_OK | MB_ICONINFORMATION);
+        }
+    } catch (CInternetException* error) {
+        char text[256];
+        std::memset(text, 0, sizeof(text));
+        error->GetErrorMessage(text, 255);
+        error->Delete();
+        errorText = text;
+        result = FALSE;
+    }
+    return result;
+}
+
+void OAuth2::SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object) {
+    *isHttps = 0;
+    server->Empty();
+    *serverPort = 80;
+    object->Empty();
+
+    const int separator = url.Find("://");
+    if (separator < 0) return;
+    if (url.Left(separator).CompareNoCase("https") == 0) {
+        *isHttps = 1;
+        *serverPort = 443;
+    }
+    const int hostStart = separator + 3;
+    const int slash = url.Find('/', hostStart);
+    CString host;
+    if (slash >= 0) {
+        host = url.Mid(hostStart, slash - hostStart);
+        *object = url.Mid(slash);
+    } else {
+        host = url.Mid(hostStart);
+    }
+    const int colon = host.Find(':');
+    if (!host.IsEmpty() && colon >= 0) {
+        *server = host.Left(colon);
+        *serverPort = std::atoi(host.Mid(colon + 1));
+    } else {
+        *server = host;
+    }
+}

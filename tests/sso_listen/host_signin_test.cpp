@@ -1,0 +1,119 @@
+// The browser sign-in as a macro host meets it: the built library loaded by file name, GetUser
+// called by reference, the sign-on service played by the fake and the browser by the fake browser.
+// Each test loads the library afresh, after setting the environment it reads at load.
+#include <string>
+
+
+#include "platform/posix/observer.h"
+#include "platform/win32api.h"
+#include "tests/fakes/fake_services.h"
+#include "tests/sso_listen/dialog_runner.h"
+#include "tests/sso_listen/listen_support.h"
+
+using namespace listen_test;
+using std::chrono::milliseconds;
+
+namespace {
+
+using GetUserFunction = int (*)(BSTR*);
+
+class HostSignIn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_ssoEnv.reset(new ScopedEnv("QUARNELS_SSO_URL", m_sso.BaseUrl()));
+        m_logEnv.reset(new ScopedEnv("FAKE_BROWSER_LOG", m_home.File("browser.log")));
+    }
+    void TearDown() override {
+        if (m_module) FreeLibrary(m_module);
+    }
+
+    void Load() {
+        m_module = LoadLibraryA(QUARNELS_LIBRARY_PATH);
+        ASSERT_NE(m_module, nullptr) << QUARNELS_LIBRARY_PATH;
+        m_getUser = reinterpret_cast<GetUserFunction>(reinterpret_cast<void (*)()>(GetProcAddress(m_module, "GetUser")));
+        ASSERT_NE(m_getUser, nullptr);
+    }
+    // GetUser on a host variable that holds a text already; the name it leaves there.
+    int GetUser(std::string& name) {
+        BSTR value = SysAllocStringByteLen("None", 4);
+        const int id = m_getUser(&value);
+        name = value ? std::string(reinterpret_cast<const char*>(value), SysStringByteLen(value)) : "<null>";
+        SysFreeString(value);
+        return id;
+    }
+    std::string StoredRefreshToken() const {
+        const std::string ini = m_home.Path() + "\\AppData\\Local\\Quarnels.ini";
+        char value[128] = {};
+        GetPrivateProfileStringA("Quarnel", "RefreshKey", "<none>", value, sizeof(value), ini.c_str());
+        return value;
+    }
+
+    TempHome m_home;
+    fakes::FakeSignOn m_sso;
+    std::unique_ptr<ScopedEnv> m_ssoEnv;
+    std::unique_ptr<ScopedEnv> m_logEnv;
+    HMODULE m_module = nullptr;
+    GetUserFunction m_getUser = nullptr;
+};
+
+TEST_F(HostSignIn, BrowserSignInNamesTheCharacterAndStoresTheRefreshToken) {
+    ScopedEnv browser("BROWSER", QUARNELS_FAKE_BROWSER);
+    m_sso.SetCharacter(2112345678, "Ana Tester");
+    m_sso.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer("fake-access", "stored-refresh"));
+    ASSERT_NO_FATAL_FAILURE(Load());
+    EXPECT_EQ(StoredRefreshToken(), "<none>");
+
+    qpui::ScopedObserver observer;
+    std::string name;
+    ModalRun run([this, &name] { return INT_PTR(GetUser(name)); });
+    ASSERT_EQ(run.Result(), 2112345678);
+    EXPECT_EQ(name, "Ana Tester");
+    EXPECT_EQ(StoredRefreshToken(), "stored-refresh");
+
+    // One sign-in dialog, closed by itself; no box.
+    ASSERT_EQ(QpObserverRecordCount(), 1u);
+    EXPECT_EQ(qpui::Caption(1), "Authentication");
+    EXPECT_EQ(qpui::Record(1).result, 0);
+    EXPECT_FALSE(Listening());
+    EXPECT_EQ(m_sso.RequestsTo("/oauth/authorize").size(), 1u);
+    EXPECT_EQ(m_sso.RequestsTo("/oauth/token").size(), 1u);
+    ASSERT_EQ(m_sso.RequestsTo("/oauth/verify").size(), 1u);
+    EXPECT_EQ(m_sso.RequestsTo("/oauth/verify")[0].Header("Authorization"), "Bearer fake-access");
+    EXPECT_NE(ReadFile(m_home.File("browser.log")).find(kPageSuccess), std::string::npos);
+
+    // The character is known now: no second sign-in, no request.
+    EXPECT_EQ(GetUser(name), 2112345678);
+    EXPECT_EQ(name, "Ana Tester");
+    EXPECT_EQ(QpObserverRecordCount(), 1u);
+    EXPECT_EQ(m_sso.RequestCount(), 3u);
+}
+
+TEST_F(HostSignIn, AbortLeavesNobodySignedIn) {
+    ScopedEnv browser("BROWSER", "true");  // a browser that never comes back
+    ASSERT_NO_FATAL_FAILURE(Load());
+    qpui::ScopedObserver observer;
+    std::string name;
+    ModalRun run([this, &name] { return INT_PTR(GetUser(name)); });
+
+    const unsigned dialog = qpui::WaitDialog("Authentication");
+    ASSERT_NE(dialog, 0u);
+    EXPECT_TRUE(Listening());
+    ASSERT_TRUE(QpObserverPress(dialog, IDCANCEL));
+    ASSERT_TRUE(QpObserverWaitEnded(dialog, 5000));
+    EXPECT_EQ(qpui::Record(dialog).result, 0);
+    EXPECT_FALSE(Listening());
+
+    const unsigned box = qpui::WaitBox(10000, dialog);
+    ASSERT_NE(box, 0u);
+    EXPECT_EQ(qpui::BoxText(box), "Authentication failed - No access to the ESI-API possible");
+    EXPECT_FALSE(run.Done(milliseconds(200)));  // GetUser waits for the box
+    ASSERT_TRUE(QpObserverPress(box, IDOK));
+
+    EXPECT_EQ(run.Result(), 0);
+    EXPECT_EQ(name, "Not Authenticated");
+    EXPECT_EQ(StoredRefreshToken(), "<none>");
+    EXPECT_EQ(m_sso.RequestCount(), 0u);
+    EXPECT_FALSE(Listening());
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// Helpers of the loopback listener's tests: a private home folder, environment settings, and a
+// plain client for the listener's port.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace listen_test {
+
+constexpr uint16_t kLoopbackPort = 3017;
+
+// Sets an environment variable for the lifetime of the object; set before any thread that reads it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        if (old) m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_had)
+            setenv(m_name.c_str(), m_old.c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+// A fresh folder as $HOME (and no XDG_DATA_HOME), so the ini file is <folder>/.local/share/Quarnels.ini.
+class TempHome {
+public:
+    TempHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "sso_listen_XXXXXX").string();
+        const char* made = mkdtemp(&pattern[0]);
+        EXPECT_NE(made, nullptr);
+        m_path = pattern;
+        m_home.reset(new ScopedEnv("HOME", m_path));
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        if (xdg) m_xdg = xdg;
+        unsetenv("XDG_DATA_HOME");
+    }
+    ~TempHome() {
+        if (!m_xdg.empty()) setenv("XDG_DATA_HOME", m_xdg.c_str(), 1);
+        m_home.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+    std::string m_xdg;
+    std::unique_ptr<ScopedEnv> m_home;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Polls the condition every 10 ms until it holds or the time is up.
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// A blocking client connection to 127.0.0.1.
+class Client {
+public:
+    Client() = default;
+    ~Client() { Close(); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool Connect(uint16_t port = kLoopbackPort) {
+        Close();
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (m_fd < 0) return false;
+        sockaddr_in peer{};
+        peer.sin_family = AF_INET;
+        peer.sin_port = htons(port);
+        peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(m_fd, reinterpret_cast<sockaddr*>(&peer), sizeof(peer)) != 0) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+    bool Send(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            done += size_t(n);
+        }
+        return true;
+    }
+    // Everything until the peer closes (or resets) the connection; gives up after the limit.
+    std::string ReadToEnd(std::chrono::milliseconds limit = std::chrono::milliseconds(15000)) {
+        std::string bytes;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                m_timedOut = true;
+                break;
+            }
+            pollfd wait{m_fd, POLLIN, 0};
+            if (poll(&wait, 1, int(left.count())) <= 0) continue;
+            char chunk[4096];
+            const ssize_t n = recv(m_fd, chunk, sizeof(chunk), 0);
+            if (n <= 0) break;
+            bytes.append(chunk, size_t(n));
+        }
+        return bytes;
+    }
+    // Ends the sending side, as a browser that gives up before its request is whole.
+    void ShutdownSend() { shutdown(m_fd, SHUT_WR); }
+    bool TimedOut() const { return m_timedOut; }
+    void Close() {
+        if (m_fd >= 0) close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_timedOut = false;
+};
+
+// One request to the listener and its whole answer.
+inline std::string Exchange(const std::string& request, uint16_t port = kLoopbackPort) {
+    Client client;
+    if (!client.Connect(port)) return "<no connection>";
+    client.Send(request);
+    return client.ReadToEnd();
+}
+
+inline std::string Get(const std::string& target, uint16_t port = kLoopbackPort) {
+    return Exchange("GET " + target + " HTTP/1.1\r\nHost: localhost:3017\r\n\r\n", port);
+}
+
+// Whether anything accepts connections on the port.
+inline bool Listening(uint16_t port = kLoopbackPort) {
+    Client client;
+    return client.Connect(port);
+}
+
+inline std::string Answer(const std::string& page) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page;
+}
+
+const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
+const char kPageSuccess[] = "<html><body><h1>Success</h1>You max close this window now</body></html>";
+
+}  // namespace listen_test

@@ -1,0 +1,182 @@
+// Token reuse, refresh and verification against the fake sign-on service, on paths that never need
+// the sign-in dialog.
+#include <ctime>
+
+#include "tests/sso_web/sso_test_support.h"
+
+namespace {
+
+using fakes::FakeSignOn;
+using fakes::FakeWebApi;
+using ssotest::Box;
+using ssotest::Boxes;
+using ssotest::Str;
+
+class TokenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ssotest::WriteStoredRefreshToken("fake-refresh");
+        client = ssotest::MakeClient(&signOn, &api);
+    }
+
+    FakeSignOn signOn;
+    FakeWebApi api;
+    std::unique_ptr<OAuth2> client;
+    qpui::ScopedObserver observer{QP_BOX_DEFAULT};
+};
+
+TEST_F(TokenTest, StoredRefreshTokenIsReadAtConstruction) {
+    EXPECT_EQ(Str(client->refreshToken), "fake-refresh");
+    EXPECT_EQ(client->state.load(), 0);
+    EXPECT_EQ(client->characterId, 0);
+}
+
+TEST_F(TokenTest, YoungTokenIsReusedWithoutAskingTheService) {
+    client->accessToken = "young";
+    // The age is one second short of the lifetime; a tick of the clock during the call spoils the
+    // measurement, so the call is repeated until none happened.
+    for (;;) {
+        const time_t start = time(nullptr);
+        client->tokenTime = CTime(start - 899);
+        const CString token = client->GetAccessToken();
+        if (time(nullptr) != start) continue;
+        EXPECT_EQ(Str(token), "young");
+        break;
+    }
+    client->tokenTime = CTime(time(nullptr) + 3600);  // the clock was set back
+    EXPECT_EQ(Str(client->GetAccessToken()), "young");
+    EXPECT_EQ(signOn.RequestCount(), 0u);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndTheStoredTokenKept) {
+    const std::string iniBefore = ssotest::ReadFile(ssotest::HomeEnvironment::IniFile());
+    ASSERT_NE(iniBefore.find("fake-refresh"), std::string::npos);
+    signOn.SetAccessToken("renewed");
+    client->accessToken = "old";
+    const time_t before = time(nullptr);
+    client->tokenTime = CTime(before - 900);
+
+    EXPECT_EQ(Str(client->GetAccessToken()), "renewed");
+    EXPECT_EQ(Str(client->accessToken), "renewed");
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+    EXPECT_GE(client->tokenTime.GetTime(), before);
+    EXPECT_LE(client->tokenTime.GetTime(), time(nullptr));
+    // The answer carried a new refresh token; the stored one stays in use.
+    EXPECT_EQ(Str(client->refreshToken), "fake-refresh");
+    EXPECT_EQ(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()), iniBefore);
+
+    const auto requests = signOn.RequestsTo("/oauth/token");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, "/oauth/token?grant_type=refresh_token&refresh_token=fake-refresh");
+    EXPECT_EQ(requests[0].Header("Authorization"),
+              "Basic " + fakes::Base64(Str(client->clientId) + ":" + Str(client->clientSecret)));
+    EXPECT_TRUE(Boxes().empty());
+
+    // The new token is young now: no second refresh.
+    EXPECT_EQ(Str(client->GetAccessToken()), "renewed");
+    EXPECT_EQ(signOn.RequestCount(), 1u);
+}
+
+TEST_F(TokenTest, RefreshWithCredentialsInTheQuery) {
+    client->useBasicAuth = 0;
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+    const auto requests = signOn.RequestsTo("/oauth/token");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].HasHeader("Authorization"));
+    EXPECT_EQ(fakes::QueryOf(requests[0].target)["client_id"], Str(client->clientId));
+}
+
+TEST_F(TokenTest, RefreshAnsweredWithAnotherStatusThan200Fails) {
+    signOn.SetTokenAnswer(201, "{\"access_token\":\"ignored\"}");
+    client->accessToken = "old";
+    client->RefreshAccessToken();
+    EXPECT_EQ(Str(client->errorText), "201 Created");
+    EXPECT_EQ(client->state.load(), OAuth2::kFailed);
+    EXPECT_EQ(Str(client->accessToken), "");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TokenTest, RefreshRefusedByTheServiceFailsWithABox) {
+    signOn.SetExpectedRefreshToken("another");
+    client->RefreshAccessToken();
+    EXPECT_EQ(Str(client->errorText), "400 Bad Request");
+    EXPECT_EQ(client->state.load(), OAuth2::kFailed);
+    const std::vector<Box> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Web Access failed: 400\n{\"error\":\"invalid_grant\"}");
+}
+
+TEST_F(TokenTest, RefreshThatReachesNobodyFails) {
+    client->tokenUrl = ("http://127.0.0.1:" + std::to_string(ssotest::DeadPort()) + "/oauth/token").c_str();
+    client->errorText = "before";
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kFailed);
+    EXPECT_NE(Str(client->errorText), "before");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TokenTest, RefreshAnswerWithoutATokenOrWithTheSecondOne) {
+    signOn.SetTokenAnswer(200, "{\"token_type\":\"Bearer\",\"expires_in\":1199}");
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kNoTokens);
+    EXPECT_EQ(Str(client->accessToken), "");
+
+    signOn.SetTokenAnswer(200, "{\"access_token\":\"\",\"Access_Token\":\"second\"}");
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+    EXPECT_EQ(Str(client->accessToken), "second");
+}
+
+TEST_F(TokenTest, VerificationLearnsTheCharacterOnce) {
+    client->accessToken = "fake-access";
+    client->tokenTime = CTime(time(nullptr));
+    signOn.SetCharacter(2112000001, "Ada Quarnel");
+    CString name = "stale";
+    EXPECT_EQ(client->GetCharacterId(&name), 2112000001);
+    EXPECT_EQ(Str(name), "Ada Quarnel");
+    const auto verifies = signOn.RequestsTo("/oauth/verify");
+    ASSERT_EQ(verifies.size(), 1u);
+    EXPECT_EQ(verifies[0].Header("Authorization"), "Bearer fake-access");
+
+    // Known now: neither a token nor the service is asked again, even with the token gone.
+    client->accessToken.Empty();
+    client->refreshToken.Empty();
+    EXPECT_EQ(client->GetCharacterId(nullptr), 2112000001);
+    EXPECT_EQ(signOn.RequestCount(), 1u);
+}
+
+TEST_F(TokenTest, FailedVerificationLeavesTheCharacterUnknown) {
+    client->accessToken = "not-accepted";
+    client->tokenTime = CTime(time(nullptr));
+    CString name;
+    EXPECT_EQ(client->GetCharacterId(&name), 0);
+    EXPECT_EQ(Str(name), "");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text.rfind("Web Access failed: 401\n", 0), 0u);
+
+    client->accessToken = "fake-access";
+    signOn.SetVerifyAnswer(200, "<html>maintenance</html>");
+    EXPECT_EQ(client->GetCharacterId(&name), 0);
+    // An answer without the id still names the character; the next call asks again.
+    signOn.SetVerifyAnswer(200, "{\"CharacterName\":\"Nameless\"}");
+    EXPECT_EQ(client->GetCharacterId(&name), 0);
+    EXPECT_EQ(Str(name), "Nameless");
+    signOn.SetVerifyAnswer(200, "{\"characterid\":7,\"charactername\":\"Lower\"}");
+    EXPECT_EQ(client->GetCharacterId(&name), 7);
+    EXPECT_EQ(Str(name), "Lower");
+    EXPECT_EQ(signOn.RequestsTo("/oauth/verify").size(), 4u);
+}
+
+TEST_F(TokenTest, CharacterIsLearntWithARefreshedToken) {
+    client->accessToken.Empty();
+    EXPECT_EQ(client->GetCharacterId(nullptr), 90000001);
+    const auto requests = signOn.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Path(), "/oauth/token");
+    EXPECT_EQ(requests[1].Path(), "/oauth/verify");
+}
+
+}  // namespace
