@@ -1,7 +1,5 @@
 #include "library/esi/download_dialog.h"
 
-#include <exception>
-
 #include "framework/afxthread.h"
 #include "resources/resource.h"
 
@@ -49,7 +47,8 @@ UINT CEsiDownloadDlg::DownloadThread(LPVOID param) {
         }
     } catch (CException* exception) {
         exception->Delete();
-    } catch (const std::exception&) {
+    } catch (...) {
+        // Anything else thrown would end the host's process on this thread.
     }
     ::PostMessageA(dialog->m_hWnd, kDownloadFinished, 0, 0);
     return 0;

@@ -1,0 +1,318 @@
+// The live-data exports and GetInventionChance as a macro host calls them: the built library loaded
+// by file name, a stored sign-in that the fake sign-on service refreshes, the fake web API behind
+// every download. Each test loads the library anew, so its caches start empty.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "library/database/database.h"
+#include "tests/fakes/fake_services.h"
+#include "tests/host/host_library.h"
+#include "tests/host/sign_in_aborter.h"
+
+namespace {
+
+constexpr long long kJita = 60003760;
+
+std::string g_home;
+
+std::string Array(const std::vector<std::string>& elements) {
+    std::string text = "[";
+    for (size_t i = 0; i < elements.size(); ++i) text += (i ? "," : "") + elements[i];
+    return text + "]";
+}
+
+std::string EsiDate(time_t moment) {
+    struct tm parts {};
+    gmtime_r(&moment, &parts);
+    char text[96];
+    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1,
+                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    return text;
+}
+
+// Where the library keeps its stored refresh token, found the way the library finds it.
+std::string IniPath() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char path[260] = {};
+    DWORD size = sizeof(path);
+    GetUserProfileDirectoryA(token, path, &size);
+    if (token) CloseHandle(token);
+    return std::string(path) + "\\AppData\\Local\\Quarnels.ini";
+}
+
+class LiveExports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char home[] = "/tmp/quarnels-esi-XXXXXX";
+        ASSERT_NE(mkdtemp(home), nullptr);
+        g_home = home;
+        setenv("HOME", home, 1);
+        unsetenv("XDG_DATA_HOME");
+        setenv("BROWSER", "true", 1);
+        // A user who signed in before: the library refreshes the stored token before its first request.
+        ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "fake-refresh", IniPath().c_str()));
+        signOn_ = new fakes::FakeSignOn;
+        api_ = new fakes::FakeWebApi;
+        setenv("QUARNELS_SSO_URL", signOn_->BaseUrl().c_str(), 1);
+        setenv("QUARNELS_ESI_URL", api_->BaseUrl().c_str(), 1);
+        user_ = new SignInAborter;
+        module_ = LoadLibraryA(QUARNELS_LIBRARY_PATH);
+        ASSERT_NE(module_, nullptr) << "cannot load " << QUARNELS_LIBRARY_PATH;
+    }
+    static void TearDownTestSuite() {
+        if (module_) FreeLibrary(module_);
+        module_ = nullptr;
+        delete user_;
+        delete api_;
+        delete signOn_;
+        user_ = nullptr;
+        api_ = nullptr;
+        signOn_ = nullptr;
+        const std::string command = "rm -rf '" + g_home + "'";
+        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", g_home.c_str());
+    }
+
+    // The library stays loaded for the whole program (a library that ran threads may not unload),
+    // so each test works on caches of its own and looks only at what happened since it began.
+    void SetUp() override {
+        ASSERT_NE(module_, nullptr);
+        BindAll(module_, x);
+        firstRecord_ = QpObserverRecordCount();
+        firstRequest_ = api_->RequestCount();
+    }
+
+    std::vector<unsigned> Dialogs() const {
+        std::vector<unsigned> dialogs;
+        for (unsigned serial = firstRecord_ + 1; serial <= QpObserverRecordCount(); ++serial)
+            if (qpui::Record(serial).kind == QP_UI_DIALOG) dialogs.push_back(serial);
+        return dialogs;
+    }
+    std::vector<std::string> DownloadTitles() const {
+        std::vector<std::string> titles;
+        for (unsigned serial : Dialogs())
+            if (qpui::Caption(serial) == "ESI Download") titles.push_back(qpui::ControlText(serial, 1000));
+        return titles;
+    }
+    size_t Boxes() const {
+        size_t boxes = 0;
+        for (unsigned serial = firstRecord_ + 1; serial <= QpObserverRecordCount(); ++serial)
+            boxes += qpui::Record(serial).kind == QP_UI_MESSAGEBOX ? 1 : 0;
+        return boxes;
+    }
+    // Requests to the web API since the test began.
+    size_t Requests() const { return api_->RequestCount() - firstRequest_; }
+
+    // Nothing happened: no dialog, no box, no request to the web API.
+    void ExpectNothingStarted() const {
+        EXPECT_TRUE(Dialogs().empty());
+        EXPECT_EQ(Boxes(), 0u);
+        EXPECT_EQ(Requests(), 0u);
+    }
+    // The one sign-in of the load was a refresh and a verify, before the first web API request, and
+    // every request carried the refreshed token.
+    static void ExpectSignedInByRefresh() {
+        const auto requests = signOn_->Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[0].Path(), "/oauth/token");
+        EXPECT_EQ(fakes::QueryOf(requests[0].target)["grant_type"], "refresh_token");
+        EXPECT_EQ(requests[1].Path(), "/oauth/verify");
+        const auto calls = api_->Requests();
+        for (const auto& request : calls) EXPECT_EQ(request.Header("authorization"), "Bearer fake-access");
+        EXPECT_EQ(user_->Aborted(), 0);
+    }
+
+    static fakes::FakeSignOn* signOn_;
+    static fakes::FakeWebApi* api_;
+    // Should a sign-in dialog open after all, it is aborted rather than left waiting.
+    static SignInAborter* user_;
+    static HMODULE module_;
+    QuarnelsExports x{};
+    fakes::FakeWebApi& api = *api_;
+    unsigned firstRecord_ = 0;
+    size_t firstRequest_ = 0;
+};
+fakes::FakeSignOn* LiveExports::signOn_ = nullptr;
+fakes::FakeWebApi* LiveExports::api_ = nullptr;
+SignInAborter* LiveExports::user_ = nullptr;
+HMODULE LiveExports::module_ = nullptr;
+
+TEST_F(LiveExports, MissingArgumentsGiveZeroAndStartNothing) {
+    HostText jita("Jita"), item("Tritanium"), container("Box");
+    HostText missing = HostText::Missing();
+    short sell = 1, days = 7, sold = 1;
+    int quantity = 10;
+    EXPECT_EQ(x.GetMarket(missing.Arg(), item.Arg(), &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(nullptr, item.Arg(), &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), missing.Arg(), &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), nullptr, &sell, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), nullptr, &quantity), 0.0);
+    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), &sell, nullptr), 0.0);
+    EXPECT_EQ(x.GetProduction(missing.Arg()), 0);
+    EXPECT_EQ(x.GetProduction(nullptr), 0);
+    EXPECT_EQ(x.GetAssets(missing.Arg(), container.Arg()), 0);
+    EXPECT_EQ(x.GetAssets(nullptr, container.Arg()), 0);
+    EXPECT_EQ(x.GetAssets(item.Arg(), missing.Arg()), 0);
+    EXPECT_EQ(x.GetAssets(item.Arg(), nullptr), 0);
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), nullptr), 0);
+    // A missing item is an empty name, which no item has: no download either.
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), missing.Arg(), &sell), 0);
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), nullptr, &sell), 0);
+    EXPECT_EQ(x.GetTransactionAmount(nullptr, jita.Arg(), &days, &sold), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), nullptr, &days, &sold), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), nullptr, &sold), 0);
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, nullptr), 0);
+    EXPECT_EQ(x.GetInventionChance(missing.Arg(), nullptr), 0.0);
+    EXPECT_EQ(x.GetInventionChance(nullptr, nullptr), 0.0);
+    HostText unknown("Not An Item");
+    EXPECT_EQ(x.GetInventionChance(unknown.Arg(), nullptr), 0.0);
+    HostText tritanium("Tritanium");  // an item without invention
+    EXPECT_EQ(x.GetInventionChance(tritanium.Arg(), nullptr), 0.0);
+    ExpectNothingStarted();
+}
+
+TEST_F(LiveExports, MarketPricesTheHubsBookOfTheAskedSide) {
+    const std::string sellTarget =
+        "/v1/markets/10000002/orders/?datasource=tranquility&order_type=sell&page=1&type_id=34";
+    const std::string buyTarget =
+        "/v1/markets/10000002/orders/?datasource=tranquility&order_type=buy&page=1&type_id=34";
+    api.Set(sellTarget, 200,
+            Array({"{\"location_id\":60003760,\"price\":5.0,\"volume_remain\":10}",
+                   "{\"location_id\":60003760,\"price\":4.0,\"volume_remain\":10}",
+                   "{\"location_id\":60003466,\"price\":1.0,\"volume_remain\":1000}"}));
+    api.Set(buyTarget, 200, Array({"{\"location_id\":60003760,\"price\":3.5,\"volume_remain\":100}"}));
+    HostText hub("jita"), item("Tritanium");
+    short sell = -1;  // any nonzero value is the sell side
+    int quantity = 15;
+    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 10 * 4.0 + 5 * 5.0);
+    sell = 0;
+    quantity = 100;
+    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 350.0);
+    quantity = 101;
+    EXPECT_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 0.0);
+    EXPECT_EQ(Requests(), 2u);
+    EXPECT_EQ(DownloadTitles(), (std::vector<std::string>{"Market Tritanium (jita)", "Market Tritanium (jita)"}));
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, ProductionCountsTheJobsOfTheItem) {
+    api.Set("/v1/characters/90000001/industry/jobs/", 200,
+            Array({"{\"blueprint_type_id\":1000,\"product_type_id\":34,\"runs\":12}",
+                   "{\"blueprint_type_id\":1000,\"product_type_id\":35,\"runs\":5}"}));
+    HostText item("TRITANIUM");
+    EXPECT_EQ(x.GetProduction(item.Arg()), 12);
+    EXPECT_EQ(x.GetProduction(item.Arg()), 12);
+    EXPECT_EQ(Requests(), 1u);
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Industry jobs"});
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, AssetsOfCharacterAndCorporationInNamedContainers) {
+    api.Set("/v5/characters/90000001/assets/", 200,
+            Array({"{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":100,\"type_id\":34}",
+                   "{\"location_flag\":\"Hangar\",\"location_id\":60003760,\"quantity\":999,\"type_id\":34}"}));
+    api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
+    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
+    api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
+    HostText item("Tritanium"), box("box"), all("");
+    EXPECT_EQ(x.GetAssets(item.Arg(), box.Arg()), 100);
+    EXPECT_EQ(x.GetAssets(item.Arg(), all.Arg()), 100);
+    EXPECT_EQ(Requests(), 4u);
+    EXPECT_EQ(Boxes(), 0u);  // the corporation's 403 is tolerated
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Assets"});
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, PersonalOrdersOfOneSideAtTheChosenHub) {
+    api.Set("/v2/characters/90000001/orders/", 200,
+            Array({"{\"is_buy_order\":true,\"location_id\":60003760,\"type_id\":34,\"volume_remain\":40}",
+                   "{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":7}",
+                   "{\"location_id\":60008494,\"type_id\":34,\"volume_remain\":3}"}));
+    HostText jita("Jita"), item("Tritanium");
+    HostText anyHub = HostText::Missing();  // a missing hub is any location
+    short sell = 0;
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), &sell), 40);
+    sell = 2;
+    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), &sell), 7);
+    EXPECT_EQ(x.GetPersonalOrders(anyHub.Arg(), item.Arg(), &sell), 10);
+    EXPECT_EQ(x.GetPersonalOrders(nullptr, item.Arg(), &sell), 10);
+    EXPECT_EQ(Requests(), 1u);
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Personal Orders"});
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, TransactionsCountSalesOnlyWhenSoldIsOne) {
+    const std::string date = EsiDate(time(nullptr) - 86400);
+    api.Set("/v1/characters/90000001/wallet/transactions/", 200,
+            Array({"{\"date\":\"" + date + "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}",
+                   "{\"date\":\"" + date + "\",\"is_buy\":true,\"location_id\":60003760,\"quantity\":8,\"type_id\":34}",
+                   "{\"date\":\"2015-01-01T00:00:00Z\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":100,"
+                   "\"type_id\":34}"}));
+    HostText item("Tritanium"), jita("Jita");
+    short days = 2, sold = 1;
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, &sold), 5);
+    for (short purchases : {0, -1, 2}) {
+        sold = purchases;
+        EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, &sold), 8) << purchases;
+    }
+    sold = 1;
+    days = 32767;
+    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, &sold), 105);
+    EXPECT_EQ(Requests(), 1u);
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Transactions"});
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, UserIsTheRefreshedCharacter) {
+    const char old[] = "None";
+    BSTR name = SysAllocStringByteLen(old, 4);
+    EXPECT_EQ(x.GetUser(&name), 90000001);
+    EXPECT_EQ(TakeBstr(name), "Fake Pilot");
+    EXPECT_EQ(x.GetUser(nullptr), 90000001);
+    EXPECT_TRUE(Dialogs().empty());
+    ExpectSignedInByRefresh();
+}
+
+TEST_F(LiveExports, InventionChanceWithTheCharactersSkillsAndADecryptor) {
+    const item_entry* item = FindItemByName("Small Shield Extender II");
+    ASSERT_NE(item, nullptr);
+    const invention_entry* record = FindInvention(item->type_id);
+    ASSERT_NE(record, nullptr);
+    // Every skill of the record at level 5, whatever it is.
+    std::string skills;
+    for (uint32_t id : record->skill_id) {
+        if (!id) continue;
+        skills += std::string(skills.empty() ? "" : ",") + "{\"skill_id\":" + std::to_string(id) +
+                  ",\"active_skill_level\":5}";
+    }
+    api.Set("/v4/characters/90000001/skills/", 200, "{\"skills\":[" + skills + "]}");
+    // At level 5 everywhere, the two science levels make 10 (or 5 with one science skill).
+    const std::vector<uint32_t> encryption = {3408, 21790, 21791, 23087, 23121, 52308, 55025};
+    int science = 0, encrypted = 0;
+    for (uint32_t id : record->skill_id) {
+        if ((id >= 11433 && id <= 11455 && id != 11434 && id != 11435 && id != 11436 && id != 11437 &&
+             id != 11438 && id != 11439 && id != 11440) ||
+            id == 11529)
+            ++science;
+        for (uint32_t e : encryption) encrypted += id == e ? 1 : 0;
+    }
+    ASSERT_GE(science, 1);
+    ASSERT_EQ(encrypted, 1);
+    const double expected = record->probability * ((science > 1 ? 10 : 5) / 30.0 + 5 / 40.0 + 1.0);
+
+    HostText blueprint("small shield extender ii"), augmentation("Augmentation Decryptor"),
+        symmetry("Symmetry Decryptor"), none("Tritanium");
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), nullptr), expected);
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), augmentation.Arg()), expected * 0.6);
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), symmetry.Arg()), expected);
+    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), none.Arg()), expected);
+    EXPECT_EQ(Requests(), 1u);
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Skills"});
+    ExpectSignedInByRefresh();
+}
+
+}  // namespace
