@@ -29,17 +29,18 @@ void CWinApp::OnHelp() {}
 
 void CWinApp::SetRegistryKey(LPCSTR company) { m_pszRegistryKey = company; }
 
-HICON CWinApp::LoadIcon(UINT id) const { return LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
+HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
 int CWinApp::ExitInstance() { return 0; }
 
 namespace {
-// "…/libQuarnels64.so" gives "Quarnels64", as a Windows module "Quarnels64.dll" would.
+// "…/libQuarnels64.so" gives "Quarnels64", as a Windows module "…\Quarnels64.dll" does.
 void ModuleBaseName(HINSTANCE module, char* out, size_t size) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(module, path, MAX_PATH);
-    const char* base = std::strrchr(path, '/');
-    base = base ? base + 1 : path;
+    const char* base = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\') base = p + 1;
     if (std::strncmp(base, "lib", 3) == 0 && base[3]) base += 3;
     size_t length = std::strcspn(base, ".");
     if (length >= size) length = size - 1;
@@ -59,7 +60,9 @@ BOOL AfxDllProcessAttach(HINSTANCE module) {
         app->m_pszAppName = app->m_moduleName;
     }
     g_moduleState.m_lpszCurrentAppName = app->m_pszAppName;
-    return app->InitInstance();
+    const BOOL started = app->InitInstance();
+    g_moduleState.m_bStartupFailed = started ? FALSE : TRUE;
+    return started;
 }
 
 void AfxDllProcessDetach() {

@@ -41,6 +41,9 @@ struct AFX_MODULE_STATE {
     HINSTANCE m_hCurrentInstanceHandle = nullptr;
     HINSTANCE m_hCurrentResourceHandle = nullptr;
     LPCSTR m_lpszCurrentAppName = nullptr;
+    // Set when the library's start-up ran and its InitInstance refused; where the system lets a
+    // module refuse its load (a DLL's entry point), the entry point reports it.
+    BOOL m_bStartupFailed = FALSE;
 };
 
 AFX_MODULE_STATE* AfxGetModuleState();

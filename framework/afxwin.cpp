@@ -29,12 +29,15 @@ struct CurrentMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // Set while Default() hands the message to the system's dialog handling, which may call the
+    // dialog procedure with it again first: that call must leave the message to the system.
+    bool passedOn = false;
 };
 thread_local std::vector<CurrentMessage> t_current;
 
 struct MessageScope {
     MessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        t_current.push_back(CurrentMessage{window, message, wParam, lParam});
+        t_current.push_back(CurrentMessage{window, message, wParam, lParam, false});
     }
     ~MessageScope() { t_current.pop_back(); }
     MessageScope(const MessageScope&) = delete;
@@ -283,8 +286,14 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 void CWnd::PostNcDestroy() {}
 
 LRESULT CWnd::Default() {
-    for (auto it = t_current.rbegin(); it != t_current.rend(); ++it)
-        if (it->window == m_hWnd) return ::DefDlgProcA(it->window, it->message, it->wParam, it->lParam);
+    for (size_t i = t_current.size(); i-- > 0;) {
+        if (t_current[i].window != m_hWnd) continue;
+        const CurrentMessage message = t_current[i];
+        t_current[i].passedOn = true;
+        const LRESULT result = ::DefDlgProcA(message.window, message.message, message.wParam, message.lParam);
+        t_current[i].passedOn = false;
+        return result;
+    }
     return 0;
 }
 
@@ -302,6 +311,12 @@ INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         dialog->Attach(window);
         MessageScope scope(window, message, wParam, lParam);
         return dialog->OnInitDialog();
+    }
+    if (!t_current.empty()) {
+        const CurrentMessage& current = t_current.back();
+        if (current.passedOn && current.window == window && current.message == message &&
+            current.wParam == wParam && current.lParam == lParam)
+            return FALSE;
     }
     auto* wnd = reinterpret_cast<CWnd*>(GetWindowLongPtrA(window, DWLP_USER));
     if (!wnd) return FALSE;

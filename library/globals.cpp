@@ -27,7 +27,8 @@ struct LifecycleMark {
 struct LibraryStartup {
     LibraryStartup() {
         TraceLifecycle("start-up");
-        // A start-up that fails cannot refuse the load on this platform; it is reported instead.
+        // Where the system lets a library refuse its load, its entry point does so after this;
+        // elsewhere the failure is only reported.
         if (!AfxDllProcessAttach(AfxGetThisModule())) OutputDebugStringA("Quarnels: start-up failed");
     }
     ~LibraryStartup() {

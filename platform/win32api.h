@@ -6,6 +6,9 @@
 #  ifndef WIN32_LEAN_AND_MEAN
 #    define WIN32_LEAN_AND_MEAN
 #  endif
+#  ifndef NOMINMAX
+#    define NOMINMAX
+#  endif
 #  include <winsock2.h>
 #  include <windows.h>
 #  include <oleauto.h>
@@ -14,7 +17,9 @@
 #  include <userenv.h>
 #  include <mbstring.h>
 #  include <bcrypt.h>
+#  include <commctrl.h>
 #  include <time.h>
+#  include "windows/additions.h"
 #else
 #  include "posix/wintypes.h"
 #  include "posix/oleauto.h"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test: once plainly, once under
-# AddressSanitizer+UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer.
+# AddressSanitizer+UndefinedBehaviorSanitizer, once under ThreadSanitizer, and the Windows build
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -21,3 +22,5 @@ run_suite() {  # folder, extra cmake arguments..., then -- and ctest arguments
 run_suite build
 run_suite build-asan -DQUARNELS_SANITIZE=address -DQUARNELS_BENCH=OFF
 run_suite build-tsan -DQUARNELS_SANITIZE=thread -DQUARNELS_BENCH=OFF
+# The Windows deliverables, cross-built and tested under Wine.
+bash scripts/test-windows.sh build-win

@@ -1,0 +1,220 @@
+// Quarnels64.dll against the fake sign-on service and web API on 127.0.0.1, with its real windows:
+// the sign-in runs through the system's browser registration (the fake browser), the library's
+// loopback listener and WinINet; a download shows the "ESI Download" dialog, which ends by itself.
+// Every test loads the library in a program of its own, so it starts from the load-time state.
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "tests/fakes/fake_services.h"
+#include "tests/host/host_library.h"
+#include "tests/windows/win_test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class WinHostSignIn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = wintest::ProgramFolder();
+        browserLog_ = folder_ + "win_host_signin_browser.log";
+        DeleteFileA(browserLog_.c_str());
+        wintest::SetVariable("FAKE_BROWSER_LOG", browserLog_);
+        wintest::SetVariable("QUARNELS_SSO_URL", signOn_.BaseUrl());
+        wintest::SetVariable("QUARNELS_ESI_URL", api_.BaseUrl());
+        browser_ = std::make_unique<wintest::BrowserRegistration>(folder_ + "win_fake_browser.exe");
+    }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+        browser_.reset();
+        DeleteFileA(browserLog_.c_str());
+    }
+
+    void Load() {
+        module_ = LoadLibraryA("Quarnels64.dll");
+        ASSERT_NE(module_, nullptr) << "cannot load Quarnels64.dll, error " << GetLastError();
+        BindAll(module_, x);
+    }
+
+    std::string BrowserLog() const {
+        std::ifstream file(browserLog_, std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    fakes::FakeSignOn signOn_;
+    fakes::FakeWebApi api_;
+    std::string folder_;
+    std::string browserLog_;
+    std::unique_ptr<wintest::BrowserRegistration> browser_;
+    HMODULE module_ = nullptr;
+    QuarnelsExports x{};
+};
+
+// Watches, on a thread of its own, for a visible dialog of this process with the given caption.
+class DialogWatch {
+public:
+    explicit DialogWatch(std::string caption)
+        : m_caption(std::move(caption)), m_thread([this] {
+              while (!m_stop) {
+                  if (!wintest::DialogsOf(GetCurrentProcessId(), m_caption).empty()) m_seen = true;
+                  std::this_thread::sleep_for(5ms);
+              }
+          }) {}
+    ~DialogWatch() {
+        m_stop = true;
+        m_thread.join();
+    }
+    bool Seen() const { return m_seen; }
+
+private:
+    std::string m_caption;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_seen{false};
+    std::thread m_thread;
+};
+
+TEST_F(WinHostSignIn, GetUserSignsInThroughTheBrowserAndTheLoopbackListener) {
+    wintest::StoreRefreshToken("");
+    Load();
+    DialogWatch signInDialog("Authentication");
+
+    BSTR name = SysAllocStringByteLen("None", 4);
+    EXPECT_EQ(x.GetUser(&name), 90000001);
+    EXPECT_EQ(TakeBstr(name), "Fake Pilot");
+    EXPECT_TRUE(signInDialog.Seen());
+    EXPECT_TRUE(wintest::DialogsOf(GetCurrentProcessId(), "Authentication").empty());
+
+    // The browser went to the authorize page, which sent it on to the listener with the code; the
+    // listener answered once the code was exchanged.
+    const std::string log = BrowserLog();
+    EXPECT_NE(log.find("GET " + signOn_.AuthorizeUrl()), std::string::npos) << log;
+    EXPECT_NE(log.find("GET http://localhost:3017/?code=fake-code"), std::string::npos) << log;
+    const auto requests = signOn_.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].Path(), "/oauth/authorize");
+    EXPECT_EQ(requests[1].Path(), "/oauth/token");
+    EXPECT_EQ(fakes::QueryOf(requests[1].target)["grant_type"], "authorization_code");
+    EXPECT_EQ(fakes::QueryOf(requests[1].target)["code"], "fake-code");
+    EXPECT_EQ(requests[1].Header("User-Agent"), "Quarnels");
+    EXPECT_EQ(requests[1].Header("Authorization").rfind("Basic ", 0), 0u);
+    EXPECT_EQ(requests[2].Path(), "/oauth/verify");
+    EXPECT_EQ(requests[2].Header("Authorization"), "Bearer fake-access");
+    EXPECT_EQ(wintest::StoredRefreshToken(), "fake-refresh-2");
+
+    // The character is known for the rest of the load: no second sign-in.
+    BSTR again = nullptr;
+    EXPECT_EQ(x.GetUser(&again), 90000001);
+    EXPECT_EQ(TakeBstr(again), "Fake Pilot");
+    EXPECT_EQ(signOn_.RequestCount(), 3u);
+}
+
+// Plays a user who aborts every sign-in dialog and answers every message box of the library with
+// OK, keeping the texts of the boxes.
+class AbortingUser {
+public:
+    AbortingUser()
+        : m_thread([this] {
+              while (!m_stop) {
+                  for (HWND dialog : wintest::DialogsOf(GetCurrentProcessId(), "Authentication")) {
+                      if (dialog == m_lastAborted) continue;
+                      m_lastAborted = dialog;
+                      ++m_aborted;
+                      wintest::Press(dialog, IDCANCEL);
+                  }
+                  // The class library captions its boxes with the module's name.
+                  for (HWND box : wintest::DialogsOf(GetCurrentProcessId(), "Quarnels64")) {
+                      if (box == m_lastBox) continue;
+                      m_lastBox = box;
+                      std::lock_guard<std::mutex> lock(m_mutex);
+                      m_boxes.push_back(wintest::WindowText(GetDlgItem(box, 0xFFFF)));
+                      wintest::Press(box, IDOK);
+                  }
+                  std::this_thread::sleep_for(5ms);
+              }
+          }) {}
+    ~AbortingUser() {
+        m_stop = true;
+        m_thread.join();
+    }
+    int Aborted() const { return m_aborted; }
+    std::vector<std::string> Boxes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_boxes;
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_aborted{0};
+    HWND m_lastAborted = nullptr;
+    HWND m_lastBox = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_boxes;
+    std::thread m_thread;
+};
+
+TEST_F(WinHostSignIn, AnAbortedSignInWarnsAndLeavesNobodySignedIn) {
+    wintest::StoreRefreshToken("");
+    // The browser comes back with a state of another sign-in, which the listener does not take.
+    signOn_.SetAuthorizeState("not-this-sign-in");
+    Load();
+    AbortingUser user;
+
+    BSTR name = SysAllocStringByteLen("None", 4);
+    EXPECT_EQ(x.GetUser(&name), 0);
+    EXPECT_EQ(TakeBstr(name), "Not Authenticated");
+    EXPECT_GE(user.Aborted(), 1);
+    const auto boxes = user.Boxes();
+    ASSERT_FALSE(boxes.empty());
+    for (const std::string& text : boxes) EXPECT_EQ(text, "Authentication failed - No access to the ESI-API possible");
+    EXPECT_TRUE(signOn_.RequestsTo("/oauth/token").empty());
+    EXPECT_EQ(wintest::StoredRefreshToken(), "");
+}
+
+TEST_F(WinHostSignIn, DownloadDialogShowsWhileTheDownloadRunsAndEndsByItself) {
+    // A user who signed in before: the stored token is refreshed, no browser is needed.
+    wintest::StoreRefreshToken("fake-refresh");
+    std::atomic<bool> shown{false};
+    std::string title;
+    api_.SetHandler("/v1/characters/90000001/industry/jobs/", [&](const fakes::HttpRequest&) {
+        // The answer waits until the dialog stands on the screen with its title.
+        wintest::WaitUntil(
+            [&] {
+                for (HWND dialog : wintest::DialogsOf(GetCurrentProcessId(), "ESI Download")) {
+                    HWND label = GetDlgItem(dialog, 1000);
+                    if (label && wintest::WindowText(label) != "Statisch") {
+                        title = wintest::WindowText(label);
+                        return true;
+                    }
+                }
+                return false;
+            },
+            20s);
+        shown = !title.empty();
+        return fakes::HttpResponse::Text(
+            200,
+            "[{\"blueprint_type_id\":1000,\"product_type_id\":34,\"runs\":12},"
+            "{\"blueprint_type_id\":1000,\"product_type_id\":35,\"runs\":5}]",
+            "application/json");
+    });
+    Load();
+
+    HostText item("TRITANIUM");
+    EXPECT_EQ(x.GetProduction(item.Arg()), 12);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(title, "Industry jobs");
+    EXPECT_TRUE(wintest::DialogsOf(GetCurrentProcessId(), "ESI Download").empty());
+    // Fresh data are not downloaded again.
+    EXPECT_EQ(x.GetProduction(item.Arg()), 12);
+    EXPECT_EQ(api_.RequestCount(), 1u);
+    const auto calls = api_.Requests();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].Header("Authorization"), "Bearer fake-access");
+    EXPECT_EQ(BrowserLog(), "");
+}
+
+}  // namespace
