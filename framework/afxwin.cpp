@@ -1,9 +1,12 @@
 // Run-time classes, command targets, message maps and CWnd.
 #include "framework/afxwin.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -21,7 +24,12 @@ std::unordered_map<HWND, CWnd*>& PermanentMap() {
 }
 
 // Objects made by FromHandle for windows that no object owns; they belong to the calling thread.
-thread_local std::unordered_map<HWND, std::unique_ptr<CWnd>> t_temporary;
+// They are kept with the permanent ones' lock in one map by thread: per-thread storage that needs a
+// destructor would keep the module loaded until every thread that used it has ended.
+std::map<std::pair<std::thread::id, HWND>, std::unique_ptr<CWnd>>& TemporaryMap() {
+    static std::map<std::pair<std::thread::id, HWND>, std::unique_ptr<CWnd>> map;
+    return map;
+}
 
 // The messages being handled on this thread, innermost last (for Default()).
 struct CurrentMessage {
@@ -31,15 +39,19 @@ struct CurrentMessage {
     LPARAM lParam;
     // Set while Default() hands the message to the system's dialog handling, which may call the
     // dialog procedure with it again first: that call must leave the message to the system.
-    bool passedOn = false;
+    bool passedOn;
+    CurrentMessage* outer;
 };
-thread_local std::vector<CurrentMessage> t_current;
+// A stack of entries that live in the handlers' frames: nothing here needs a destructor.
+thread_local CurrentMessage* t_current = nullptr;
 
 struct MessageScope {
-    MessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        t_current.push_back(CurrentMessage{window, message, wParam, lParam, false});
+    MessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+        : entry{window, message, wParam, lParam, false, t_current} {
+        t_current = &entry;
     }
-    ~MessageScope() { t_current.pop_back(); }
+    ~MessageScope() { t_current = entry.outer; }
+    CurrentMessage entry;
     MessageScope(const MessageScope&) = delete;
     MessageScope& operator=(const MessageScope&) = delete;
 };
@@ -136,14 +148,17 @@ CWnd* CWnd::FromHandlePermanent(HWND window) {
 CWnd* CWnd::FromHandle(HWND window) {
     if (!window) return nullptr;
     if (CWnd* permanent = FromHandlePermanent(window)) return permanent;
-    auto it = t_temporary.find(window);
-    if (it != t_temporary.end()) return it->second.get();
-    for (auto stale = t_temporary.begin(); stale != t_temporary.end();)
-        stale = IsWindow(stale->first) ? std::next(stale) : t_temporary.erase(stale);
+    std::lock_guard<std::mutex> lock(PermanentLock());
+    auto& temporaries = TemporaryMap();
+    const auto key = std::make_pair(std::this_thread::get_id(), window);
+    auto it = temporaries.find(key);
+    if (it != temporaries.end()) return it->second.get();
+    for (auto stale = temporaries.begin(); stale != temporaries.end();)
+        stale = IsWindow(stale->first.second) ? std::next(stale) : temporaries.erase(stale);
     auto temporary = std::make_unique<CWnd>();
     temporary->m_hWnd = window;
     CWnd* result = temporary.get();
-    t_temporary.emplace(window, std::move(temporary));
+    temporaries.emplace(key, std::move(temporary));
     return result;
 }
 
@@ -286,12 +301,11 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 void CWnd::PostNcDestroy() {}
 
 LRESULT CWnd::Default() {
-    for (size_t i = t_current.size(); i-- > 0;) {
-        if (t_current[i].window != m_hWnd) continue;
-        const CurrentMessage message = t_current[i];
-        t_current[i].passedOn = true;
-        const LRESULT result = ::DefDlgProcA(message.window, message.message, message.wParam, message.lParam);
-        t_current[i].passedOn = false;
+    for (CurrentMessage* current = t_current; current; current = current->outer) {
+        if (current->window != m_hWnd) continue;
+        current->passedOn = true;
+        const LRESULT result = ::DefDlgProcA(current->window, current->message, current->wParam, current->lParam);
+        current->passedOn = false;
         return result;
     }
     return 0;
@@ -312,8 +326,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         MessageScope scope(window, message, wParam, lParam);
         return dialog->OnInitDialog();
     }
-    if (!t_current.empty()) {
-        const CurrentMessage& current = t_current.back();
+    if (t_current) {
+        const CurrentMessage& current = *t_current;
         if (current.passedOn && current.window == window && current.message == message &&
             current.wParam == wParam && current.lParam == lParam)
             return FALSE;

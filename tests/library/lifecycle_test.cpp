@@ -1,6 +1,7 @@
 // The library makes its global objects, starts up, shuts down and destroys them in a fixed order.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,31 @@ TEST(LibraryLifecycle, LoadAndUnloadRunInTheFixedOrder) {
     const std::vector<std::string> unloaded = {"shutdown",     "other caches", "OAuth2 destroyed",
                                                "g_ExportLock", "theApp",       "asset caches"};
     EXPECT_EQ(g_steps, unloaded);
+}
+
+TEST(LibraryLifecycle, UnloadsAlsoAfterADialogRanOnTheHostsThread) {
+    // A sign-in that ends at once (no browser can be started) runs its dialog and the warning box on
+    // this thread; the library must still unload when it is freed.
+    char home[] = "/tmp/quarnels-lifecycle-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    setenv("HOME", home, 1);
+    setenv("BROWSER", "/nonexistent/browser", 1);
+    setenv("PATH", home, 1);
+    setenv("QUARNELS_SSO_URL", "http://127.0.0.1:9", 1);
+    HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
+    ASSERT_NE(module, nullptr);
+    auto getUser = reinterpret_cast<int (*)(BSTR*)>(reinterpret_cast<void (*)()>(GetProcAddress(module, "GetUser")));
+    ASSERT_NE(getUser, nullptr);
+    BSTR name = nullptr;
+    EXPECT_EQ(getUser(&name), 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(name), "Not Authenticated");
+    SysFreeString(name);
+
+    g_steps.clear();
+    ASSERT_TRUE(FreeLibrary(module));
+    ASSERT_FALSE(g_steps.empty()) << "the library stayed loaded";
+    EXPECT_EQ(g_steps.front(), "shutdown");
+    EXPECT_EQ(g_steps.back(), "asset caches");
 }
 
 TEST(LibraryLifecycle, LoadingTwiceAfterUnloadStartsAfresh) {
