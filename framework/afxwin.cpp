@@ -42,15 +42,41 @@ struct CurrentMessage {
     bool passedOn;
     CurrentMessage* outer;
 };
-// A stack of entries that live in the handlers' frames: nothing here needs a destructor.
-thread_local CurrentMessage* t_current = nullptr;
+// Per thread, a stack of entries that live in the handlers' frames. It is kept in a locked map
+// rather than in per-thread storage, so that the module holds no thread-local data: a module with
+// such data is pinned or leaves stale per-thread blocks behind when it unloads.
+std::mutex& CurrentLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::unordered_map<std::thread::id, CurrentMessage*>& CurrentMap() {
+    static std::unordered_map<std::thread::id, CurrentMessage*> map;
+    return map;
+}
+
+// The innermost message being handled on the calling thread, or null.
+CurrentMessage* CurrentOfThisThread() {
+    std::lock_guard<std::mutex> lock(CurrentLock());
+    auto it = CurrentMap().find(std::this_thread::get_id());
+    return it == CurrentMap().end() ? nullptr : it->second;
+}
 
 struct MessageScope {
     MessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-        : entry{window, message, wParam, lParam, false, t_current} {
-        t_current = &entry;
+        : entry{window, message, wParam, lParam, false, nullptr} {
+        std::lock_guard<std::mutex> lock(CurrentLock());
+        CurrentMessage*& top = CurrentMap()[std::this_thread::get_id()];
+        entry.outer = top;
+        top = &entry;
     }
-    ~MessageScope() { t_current = entry.outer; }
+    ~MessageScope() {
+        std::lock_guard<std::mutex> lock(CurrentLock());
+        if (entry.outer)
+            CurrentMap()[std::this_thread::get_id()] = entry.outer;
+        else
+            CurrentMap().erase(std::this_thread::get_id());
+    }
     CurrentMessage entry;
     MessageScope(const MessageScope&) = delete;
     MessageScope& operator=(const MessageScope&) = delete;
@@ -301,7 +327,7 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 void CWnd::PostNcDestroy() {}
 
 LRESULT CWnd::Default() {
-    for (CurrentMessage* current = t_current; current; current = current->outer) {
+    for (CurrentMessage* current = CurrentOfThisThread(); current; current = current->outer) {
         if (current->window != m_hWnd) continue;
         current->passedOn = true;
         const LRESULT result = ::DefDlgProcA(current->window, current->message, current->wParam, current->lParam);
@@ -326,8 +352,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         MessageScope scope(window, message, wParam, lParam);
         return dialog->OnInitDialog();
     }
-    if (t_current) {
-        const CurrentMessage& current = *t_current;
+    if (const CurrentMessage* top = CurrentOfThisThread()) {
+        const CurrentMessage& current = *top;
         if (current.passedOn && current.window == window && current.message == message &&
             current.wParam == wParam && current.lParam == lParam)
             return FALSE;
