@@ -1,6 +1,7 @@
 // The test HTTP server of tests/fakes/http_server.h over Windows Sockets, for the tests that run on
 // Windows (under Wine): the same requests and answers as the POSIX one, one thread per connection.
 #include "tests/fakes/http_server.h"
+#include "tests/fakes/http_exchange.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,52 +12,13 @@ namespace fakes {
 
 namespace {
 
-constexpr size_t kHeadLimit = size_t(1) << 20;
-constexpr size_t kBodyLimit = size_t(64) << 20;
+using namespace http_exchange;
+
 constexpr DWORD kSocketTimeoutMs = 20000;  // no connection thread waits for ever
 constexpr long kAcceptPollUs = 50000;      // how often the acceptor looks whether it must stop
 
 // Socket handles fit in 32 bits on Windows, which lets the shared header keep them as int.
 SOCKET AsSocket(int socket) { return static_cast<SOCKET>(static_cast<unsigned>(socket)); }
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string Stripped(const std::string& text) {
-    const size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t") + 1 - begin);
-}
-
-const char* StandardReason(int status) {
-    switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 304: return "Not Modified";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Unknown";
-    }
-}
 
 class WinsockStream : public Stream {
 public:
@@ -80,108 +42,7 @@ private:
     SOCKET m_socket;
 };
 
-// One request: head up to the blank line, then Content-Length bytes of body.
-bool ReadOne(Stream& stream, HttpRequest& request) {
-    std::string data;
-    char chunk[16384];
-    size_t blank;
-    while ((blank = data.find("\r\n\r\n")) == std::string::npos) {
-        if (data.size() > kHeadLimit) return false;
-        const long n = stream.Read(chunk, sizeof(chunk));
-        if (n <= 0) return false;
-        data.append(chunk, size_t(n));
-    }
-    const std::string head = data.substr(0, blank);
-    std::string body = data.substr(blank + 4);
-
-    size_t end = head.find("\r\n");
-    const std::string first = head.substr(0, end);
-    const size_t a = first.find(' ');
-    const size_t b = a == std::string::npos ? a : first.find(' ', a + 1);
-    if (b == std::string::npos) return false;
-    request.method = first.substr(0, a);
-    request.target = first.substr(a + 1, b - a - 1);
-    request.version = first.substr(b + 1);
-    while (end != std::string::npos) {
-        const size_t begin = end + 2;
-        end = head.find("\r\n", begin);
-        const std::string line = head.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos)
-            request.headers.emplace_back(Stripped(line.substr(0, colon)), Stripped(line.substr(colon + 1)));
-    }
-
-    const std::string lengthText = request.Header("Content-Length");
-    const size_t length = lengthText.empty() ? 0 : size_t(std::strtoull(lengthText.c_str(), nullptr, 10));
-    if (length > kBodyLimit) return false;
-    while (body.size() < length) {
-        const long n = stream.Read(chunk, sizeof(chunk));
-        if (n <= 0) return false;
-        body.append(chunk, size_t(n));
-    }
-    request.body = body.substr(0, length);
-    return true;
-}
-
-bool Answer(Stream& stream, const HttpRequest& request, const HttpResponse& response) {
-    std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
-                       (response.reason.empty() ? StandardReason(response.status) : response.reason) + "\r\n";
-    bool lengthGiven = false;
-    for (const auto& header : response.headers) {
-        lengthGiven = lengthGiven || SameName(header.first, "Content-Length");
-        head += header.first + ": " + header.second + "\r\n";
-    }
-    const bool noBody = request.method == "HEAD" || response.status == 204 || response.status == 304 ||
-                        (response.status >= 100 && response.status < 200);
-    if (response.contentLength && !lengthGiven && !noBody)
-        head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    if (!stream.Write(head.data(), head.size())) return false;
-    return noBody || response.body.empty() || stream.Write(response.body.data(), response.body.size());
-}
-
 }  // namespace
-
-std::string HttpRequest::Header(const std::string& name) const {
-    for (const auto& header : headers)
-        if (SameName(header.first, name)) return header.second;
-    return {};
-}
-
-bool HttpRequest::HasHeader(const std::string& name) const {
-    for (const auto& header : headers)
-        if (SameName(header.first, name)) return true;
-    return false;
-}
-
-std::string HttpRequest::Path() const { return target.substr(0, target.find('?')); }
-
-HttpResponse HttpResponse::Text(int status, std::string body, const std::string& contentType) {
-    HttpResponse response;
-    response.status = status;
-    response.body = std::move(body);
-    response.headers.emplace_back("Content-Type", contentType);
-    return response;
-}
-
-HttpResponse HttpResponse::Redirect(int status, const std::string& location) {
-    HttpResponse response;
-    response.status = status;
-    response.headers.emplace_back("Location", location);
-    return response;
-}
-
-HttpResponse HttpResponse::CloseWithoutAnswer() {
-    HttpResponse response;
-    response.kind = Kind::Close;
-    return response;
-}
-
-HttpResponse HttpResponse::NoAnswer() {
-    HttpResponse response;
-    response.kind = Kind::Hang;
-    return response;
-}
 
 HttpServer::HttpServer(HttpHandler handler, StreamFactory streams)
     : m_handler(std::move(handler)), m_streams(std::move(streams)) {}
@@ -305,7 +166,7 @@ void HttpServer::Serve(int socket, std::shared_ptr<bool> done) {
         std::unique_ptr<Stream> stream =
             m_streams ? m_streams(socket) : std::make_unique<WinsockStream>(AsSocket(socket));
         HttpRequest request;
-        if (stream && ReadOne(*stream, request)) {
+        if (stream && ReadRequest(*stream, request)) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_requests.push_back(request);
@@ -318,7 +179,7 @@ void HttpServer::Serve(int socket, std::shared_ptr<bool> done) {
                 response = HttpResponse::Text(500, "handler failed");
             }
             if (response.kind == HttpResponse::Kind::Answer) {
-                Answer(*stream, request, response);
+                WriteResponse(*stream, request, response);
             } else if (response.kind == HttpResponse::Kind::Hang) {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait(lock, [this] { return m_stopping; });
