@@ -1,5 +1,6 @@
 #include "sync.h"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 #include <time.h>
@@ -151,7 +152,16 @@ public:
     DWORD threadId = 0;
     DWORD exitCode = STILL_ACTIVE;
     int priority = THREAD_PRIORITY_NORMAL;
+    // A reference on the module whose code the thread runs, dropped when the routine has returned,
+    // so that freeing that module while the thread still runs in it cannot unmap its code.
+    void* modulePin = nullptr;
 };
+
+void* PinModuleOf(const void* code) {
+    Dl_info info;
+    if (!dladdr(code, &info) || !info.dli_fname || !*info.dli_fname) return nullptr;
+    return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+}
 
 void* ThreadMain(void* arg) {
     std::shared_ptr<ThreadObject> self = std::move(*static_cast<std::shared_ptr<ThreadObject>*>(arg));
@@ -168,6 +178,7 @@ void* ThreadMain(void* arg) {
         std::lock_guard<std::mutex> lock(self->mutex);
         self->exitCode = code;
     }
+    if (self->modulePin) dlclose(self->modulePin);
     self->Set();
     return nullptr;
 }
@@ -303,6 +314,7 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD
         return nullptr;
     }
     auto thread = std::make_shared<ThreadObject>(start, parameter, (flags & CREATE_SUSPENDED) ? 1u : 0u);
+    thread->modulePin = qp::PinModuleOf(reinterpret_cast<const void*>(start));
 
     pthread_attr_t attr;
     pthread_attr_init(&attr);
@@ -321,6 +333,7 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD
     pthread_attr_destroy(&attr);
     if (rc != 0) {
         delete arg;
+        if (thread->modulePin) dlclose(thread->modulePin);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
