@@ -56,31 +56,41 @@ TEST(CsvReader, RejectsMalformedQuoting) {
 }
 
 dbgen::SdeInput Input(const std::string& types, const std::string& products, const std::string& materials,
-                      const std::string& probabilities, const std::string& skills) {
+                      const std::string& probabilities, const std::string& skills,
+                      const std::string& makers = "") {
     using dbgen::CsvTable;
     return dbgen::SdeInput{
         CsvTable::FromText("typeID,typeName,volume,published\n" + types, "types"),
         CsvTable::FromText("typeID,activityID,productTypeID,quantity\n" + products, "products"),
         CsvTable::FromText("typeID,activityID,materialTypeID,quantity\n" + materials, "materials"),
         CsvTable::FromText("typeID,activityID,productTypeID,probability\n" + probabilities, "probabilities"),
-        CsvTable::FromText("typeID,activityID,skillID,level\n" + skills, "skills")};
+        CsvTable::FromText("typeID,activityID,skillID,level\n" + skills, "skills"),
+        CsvTable::FromText("typeID,typeName,published\n" + makers, "makers")};
 }
 
 TEST(Derivation, BillsOfMaterials) {
     std::string materials;
     for (int k = 0; k < 26; ++k) materials += "40,1," + std::to_string(100 + k) + ",1\n";
-    const auto db = dbgen::BuildDatabase(Input("1,Widget,2.5,1\n",
-                                               "20,1,1,1\n10,1,1,1\n40,1,2,100\n50,3,9,1\n",
-                                               "20,1,7,9\n10,1,8,3\n10,1,7,5\n10,3,6,1\n" + materials, "", ""));
-    ASSERT_EQ(db.blueprints.size(), 2u);
-    // Product 1 comes from blueprints 20 and 10: the lower blueprint id, 10, gives the bill.
+    const auto db = dbgen::BuildDatabase(
+        Input("1,Widget,2.5,1\n", "30,1,1,1\n20,1,1,1\n10,1,1,1\n40,1,2,100\n50,3,9,1\n60,11,3,10000\n",
+              "30,1,9,9\n20,1,8,3\n20,1,7,5\n10,1,7,9\n20,3,6,1\n60,11,9,5\n60,11,4,100\n" + materials, "", "",
+              "10,Test,0\n20,Real,1\n30,Also real,1\n"));
+    using Materials = std::vector<std::pair<uint32_t, uint32_t>>;
+    ASSERT_EQ(db.blueprints.size(), 3u);
+    // Product 1 comes from blueprints 10, 20 and 30: the lowest published one, 20, gives the bill,
+    // its materials in type id order.
     EXPECT_EQ(db.blueprints[0].productId, 1u);
-    EXPECT_EQ(db.blueprints[0].materials, (std::vector<std::pair<uint32_t, uint32_t>>{{8, 3}, {7, 5}}));
+    EXPECT_EQ(db.blueprints[0].materials, (Materials{{7, 5}, {8, 3}}));
     EXPECT_EQ(db.duplicateProducts, 1u);
     EXPECT_EQ(db.blueprints[1].productId, 2u);
     EXPECT_EQ(db.blueprints[1].quantityPerRun, 100u);
     ASSERT_EQ(db.blueprints[1].materials.size(), 25u);
     EXPECT_EQ(db.blueprints[1].materials.back().first, 124u);
+    // A reaction formula gives a bill like a blueprint.
+    EXPECT_EQ(db.blueprints[2].productId, 3u);
+    EXPECT_EQ(db.blueprints[2].quantityPerRun, 10000u);
+    EXPECT_EQ(db.blueprints[2].materials, (Materials{{4, 100}, {9, 5}}));
+    EXPECT_EQ(db.reactionProducts, 1u);
     EXPECT_EQ(db.warnings.size(), 1u);
 }
 
@@ -107,8 +117,9 @@ TEST(Derivation, InventionResults) {
     EXPECT_EQ(db.inventions[3].runs, 3u);
     EXPECT_EQ(db.inventions[3].probability, 1.0);  // no probability row
 
-    EXPECT_EQ(first.datacoreId[0], 20414u);
-    EXPECT_EQ(first.datacoreId[1], 20171u);
+    // Datacores in type id order.
+    EXPECT_EQ(first.datacoreId[0], 20171u);
+    EXPECT_EQ(first.datacoreId[1], 20414u);
     EXPECT_EQ(first.datacoreQuantity[1], 2u);
     // The repeated skill row counts once, and five skills at most are kept.
     EXPECT_EQ(first.skills, (std::vector<uint32_t>{3402, 11443, 1, 2, 3}));

@@ -184,15 +184,14 @@ TEST(DatabaseTables, RavenBillOfMaterials) {
     const blueprint_entry* raven = FindBlueprint(638);
     ASSERT_NE(raven, nullptr);
     EXPECT_EQ(raven->quantity_per_run, 1u);
-    // File order of the present data.
-    const uint32_t ids[] = {57479, 57486, 57478, 40, 39, 38, 37, 36, 35, 34};
-    const uint32_t quantities[] = {1, 75, 150, 1950, 3900, 15600, 130000, 390000, 2600000, 5200000};
+    const uint32_t ids[] = {34, 35, 36, 37, 38, 39, 40, 57478, 57479, 57486};
+    const uint32_t quantities[] = {5200000, 2600000, 390000, 130000, 15600, 3900, 1950, 150, 1, 75};
     for (std::size_t k = 0; k < 10; ++k) {
         EXPECT_EQ(raven->material_id[k], ids[k]) << k;
         EXPECT_EQ(raven->material_quantity[k], quantities[k]) << k;
     }
     for (std::size_t k = 10; k < kBlueprintMaterials; ++k) EXPECT_EQ(raven->material_id[k], 0u);
-    EXPECT_STREQ(FindItemById(raven->material_id[9])->name, "Tritanium");
+    EXPECT_STREQ(FindItemById(raven->material_id[0])->name, "Tritanium");
 
     EXPECT_EQ(FindBlueprint(34), nullptr);  // Tritanium is mined, not built
     EXPECT_EQ(FindBlueprint(0), nullptr);
@@ -203,13 +202,40 @@ TEST(DatabaseTables, RavenBillOfMaterials) {
     EXPECT_EQ(FindBlueprint(IdOf("Nova Javelin Torpedo"))->quantity_per_run, 5000u);
 }
 
-TEST(DatabaseTables, ProductsOfSeveralBlueprintsKeepTheLowestBlueprint) {
-    // 21527 is made by blueprints 21522 to 21530; 21522's bill is the kept one.
-    const blueprint_entry* bp = FindBlueprint(21527);
-    ASSERT_NE(bp, nullptr);
-    EXPECT_EQ(bp->material_id[0], 20110u);
-    EXPECT_EQ(bp->material_quantity[6], 2386u);
-    EXPECT_EQ(bp->material_id[7], 0u);
+TEST(DatabaseTables, ReactionBillsPublishedMakersAndSlotsInTypeIdOrder) {
+    // A reaction formula's product has a bill, made by the ten thousand.
+    const blueprint_entry* titanium = FindBlueprint(IdOf("Titanium Carbide"));
+    ASSERT_NE(titanium, nullptr);
+    EXPECT_EQ(titanium->quantity_per_run, 10000u);
+    const uint32_t titaniumInputs[] = {4312, 16654, 16658, 0};
+    const uint32_t titaniumQuantities[] = {5, 100, 100, 0};
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(titanium->material_id[k], titaniumInputs[k]) << k;
+        EXPECT_EQ(titanium->material_quantity[k], titaniumQuantities[k]) << k;
+    }
+
+    // Several makers: the published one wins. Tungsten Carbide's formula 46207 makes 10000 a run,
+    // the unpublished test formula 45732 only 20 from other inputs.
+    const blueprint_entry* tungsten = FindBlueprint(16672);
+    ASSERT_NE(tungsten, nullptr);
+    EXPECT_EQ(tungsten->quantity_per_run, 10000u);
+    EXPECT_EQ(tungsten->material_id[0], 4051u);
+    // 21527 has five makers; the published 21528 is neither the first nor the last of them.
+    const blueprint_entry* amplifier = FindBlueprint(21527);
+    ASSERT_NE(amplifier, nullptr);
+    EXPECT_EQ(amplifier->material_id[7], 21722u);
+    EXPECT_EQ(amplifier->material_quantity[7], 3u);
+
+    // Slots stand in type id order, whatever the order of the source's rows (Raven's and Small
+    // Shield Extender II's are pinned in their own tests).
+    for (std::size_t i = 0; i < g_BlueprintCount; ++i) {
+        const blueprint_entry& bp = g_BlueprintTable[i];
+        for (std::size_t k = 1; k < kBlueprintMaterials && bp.material_id[k] != 0; ++k)
+            EXPECT_LT(bp.material_id[k - 1], bp.material_id[k]) << bp.product_id << " slot " << k;
+    }
+    for (std::size_t i = 0; i < g_InventionCount; ++i)
+        EXPECT_LT(g_InventionTable[i].datacore_id[0], g_InventionTable[i].datacore_id[1])
+            << g_InventionTable[i].product_id;
 }
 
 TEST(DatabaseTables, InventionLookups) {
@@ -238,8 +264,8 @@ TEST(DatabaseTables, InventionLookups) {
 }
 
 TEST(DatabaseTables, CountsOfThePresentData) {
-    EXPECT_EQ(g_ItemCount, 5552u);
-    EXPECT_EQ(g_BlueprintCount, 4817u);
+    EXPECT_EQ(g_ItemCount, 5651u);  // 5626 type rows and 25 referenced ids without one
+    EXPECT_EQ(g_BlueprintCount, 4936u);
     EXPECT_EQ(g_InventionCount, 1346u);
 }
 

@@ -100,7 +100,7 @@ TEST_F(HostExports, VolumeByNameInAnyLetterCase) {
     EXPECT_EQ(x.GetVolume(nullptr), 0.0);
 }
 
-TEST_F(HostExports, BlueprintFillsNamesAndAmountsInTheDataOrder) {
+TEST_F(HostExports, BlueprintFillsNamesAndAmountsInTypeIdOrder) {
     BlueprintArrays arrays;
     arrays.Fill("old", 99);  // the library frees what the host left in the slots
     HostText raven("Raven");
@@ -108,10 +108,9 @@ TEST_F(HostExports, BlueprintFillsNamesAndAmountsInTheDataOrder) {
     ASSERT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
     EXPECT_EQ(portion, 1);
     const std::vector<std::pair<std::string, int>> expected = {
-        {"Core Temperature Regulator", 1}, {"Life Support Backup Unit", 75},
-        {"Auto-Integrity Preservation Seal", 150}, {"Megacyte", 1950}, {"Zydrine", 3900},
-        {"Nocxium", 15600}, {"Isogen", 130000}, {"Mexallon", 390000}, {"Pyerite", 2600000},
-        {"Tritanium", 5200000}};
+        {"Tritanium", 5200000}, {"Pyerite", 2600000}, {"Mexallon", 390000}, {"Isogen", 130000},
+        {"Nocxium", 15600}, {"Zydrine", 3900}, {"Megacyte", 1950}, {"Auto-Integrity Preservation Seal", 150},
+        {"Core Temperature Regulator", 1}, {"Life Support Backup Unit", 75}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(arrays.Name(int(i)), expected[i].first) << "slot " << i;
         EXPECT_EQ(arrays.Amount(int(i)), expected[i].second) << "slot " << i;
@@ -167,8 +166,8 @@ TEST_F(HostExports, BlueprintNeverWritesPastASmallArray) {
     HostText raven("Raven");
     short portion = 0;
     EXPECT_EQ(x.Blueprint(raven.Arg(), &arrays.names, &arrays.amounts, &portion), 1);
-    EXPECT_EQ(arrays.Name(3), "Megacyte");
-    EXPECT_EQ(arrays.Amount(3), 1950);
+    EXPECT_EQ(arrays.Name(3), "Isogen");
+    EXPECT_EQ(arrays.Amount(3), 130000);
 
     SAFEARRAY* shorts = SafeArrayCreateVector(VT_I4, 0, 25);
     shorts->cbElements = 2;  // an array of 16-bit integers cannot take the amounts
@@ -180,9 +179,9 @@ TEST_F(HostExports, BlueprintNeverWritesPastASmallArray) {
 TEST_F(HostExports, MaterialNameByOneBasedIndex) {
     HostText raven("Raven");
     short index = 10;
-    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Tritanium");
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Life Support Backup Unit");
     index = 1;
-    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Core Temperature Regulator");
+    EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Tritanium");
     for (short outside : {0, 11, 25, 26, -1}) {
         index = outside;
         EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "<null>") << outside;

@@ -112,7 +112,7 @@ TEST_F(WinHostExports, VolumesByNameInAnyLetterCase) {
     EXPECT_DOUBLE_EQ(x.GetVolume(megacyte.Arg()), 0.01);
 }
 
-TEST_F(WinHostExports, BlueprintFillsTheHostsArraysInTheDataOrder) {
+TEST_F(WinHostExports, BlueprintFillsTheHostsArraysInTypeIdOrder) {
     SAFEARRAY* names = SafeArrayCreateVector(VT_BSTR, 0, 25);
     SAFEARRAY* amounts = SafeArrayCreateVector(VT_I4, 0, 25);
     ASSERT_NE(names, nullptr);
@@ -124,10 +124,9 @@ TEST_F(WinHostExports, BlueprintFillsTheHostsArraysInTheDataOrder) {
     ASSERT_EQ(x.Blueprint(raven.Arg(), &names, &amounts, &portion), 1);
     EXPECT_EQ(portion, 1);
     const std::vector<std::pair<std::string, int>> expected = {
-        {"Core Temperature Regulator", 1}, {"Life Support Backup Unit", 75},
-        {"Auto-Integrity Preservation Seal", 150}, {"Megacyte", 1950}, {"Zydrine", 3900},
-        {"Nocxium", 15600}, {"Isogen", 130000}, {"Mexallon", 390000}, {"Pyerite", 2600000},
-        {"Tritanium", 5200000}};
+        {"Tritanium", 5200000}, {"Pyerite", 2600000}, {"Mexallon", 390000}, {"Isogen", 130000},
+        {"Nocxium", 15600}, {"Zydrine", 3900}, {"Megacyte", 1950}, {"Auto-Integrity Preservation Seal", 150},
+        {"Core Temperature Regulator", 1}, {"Life Support Backup Unit", 75}};
     for (size_t i = 0; i < 25; ++i) {
         BSTR name = static_cast<BSTR*>(names->pvData)[i];
         const int amount = static_cast<int*>(amounts->pvData)[i];
@@ -146,7 +145,7 @@ TEST_F(WinHostExports, BlueprintFillsTheHostsArraysInTheDataOrder) {
 
 TEST_F(WinHostExports, MaterialsOfAProduct) {
     HostText raven("Raven"), tritanium("Tritanium"), regulator("Core Temperature Regulator");
-    short index = 10;
+    short index = 1;
     EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "Tritanium");
     index = 11;
     EXPECT_EQ(TakeBstr(x.GetMaterialName(raven.Arg(), &index)), "<null>");

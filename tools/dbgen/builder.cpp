@@ -16,6 +16,10 @@ namespace {
 
 constexpr uint32_t kManufacturing = 1;
 constexpr uint32_t kInvention = 8;
+constexpr uint32_t kReaction = 11;
+
+// A reaction formula gives a bill just as a manufacturing blueprint does.
+bool MakesProduct(uint32_t activity) { return activity == kManufacturing || activity == kReaction; }
 
 uint32_t ParseId(const CsvTable& table, std::size_t row, const std::string& text) {
     uint32_t value = 0;
@@ -79,7 +83,7 @@ SdeInput LoadSde(const std::string& folder) {
     return SdeInput{CsvTable::Load(base + "invTypes.csv"), CsvTable::Load(base + "industryActivityProducts.csv"),
                     CsvTable::Load(base + "industryActivityMaterials.csv"),
                     CsvTable::Load(base + "industryActivityProbabilities.csv"),
-                    CsvTable::Load(base + "industryActivitySkills.csv")};
+                    CsvTable::Load(base + "industryActivitySkills.csv"), CsvTable::Load(base + "blueprintTypes.csv")};
 }
 
 namespace {
@@ -141,12 +145,13 @@ Database BuildDatabase(const SdeInput& input) {
         }
     }
 
-    // Products by blueprint: its manufactured item and the blueprints its invention makes.
+    // Products by blueprint: its manufactured (or reacted) item and the blueprints its invention makes.
     struct Output {
         uint32_t product;
         uint32_t quantity;
+        uint32_t activity;
     };
-    std::map<uint32_t, Output> manufactures;  // blueprint -> its activity-1 product
+    std::map<uint32_t, Output> manufactures;  // blueprint or formula -> its activity-1 or -11 product
     struct InventionRow {
         uint32_t source;
         uint32_t invented;
@@ -157,8 +162,8 @@ Database BuildDatabase(const SdeInput& input) {
         const Columns c(input.products, {"typeID", "activityID", "productTypeID", "quantity"});
         for (std::size_t r = 0; r < c.Size(); ++r) {
             const uint32_t activity = c.Id(r, 1);
-            if (activity == kManufacturing) {
-                const Output out{c.Id(r, 2), c.Id(r, 3)};
+            if (MakesProduct(activity)) {
+                const Output out{c.Id(r, 2), c.Id(r, 3), activity};
                 if (!manufactures.emplace(c.Id(r, 0), out).second)
                     db.warnings.push_back("blueprint " + std::to_string(c.Id(r, 0)) +
                                           " makes several products; the first is kept");
@@ -168,16 +173,30 @@ Database BuildDatabase(const SdeInput& input) {
         }
     }
 
-    std::map<uint32_t, std::vector<std::pair<uint32_t, uint32_t>>> buildMaterials, inventMaterials;
+    // (blueprint, activity) -> its materials; blueprint -> its invention's datacores.
+    std::map<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>> buildMaterials;
+    std::map<uint32_t, std::vector<std::pair<uint32_t, uint32_t>>> inventMaterials;
     {
         const Columns c(input.materials, {"typeID", "activityID", "materialTypeID", "quantity"});
         for (std::size_t r = 0; r < c.Size(); ++r) {
             const uint32_t activity = c.Id(r, 1);
-            if (activity == kManufacturing)
-                buildMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
+            if (MakesProduct(activity))
+                buildMaterials[{c.Id(r, 0), activity}].emplace_back(c.Id(r, 2), c.Id(r, 3));
             else if (activity == kInvention)
                 inventMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
         }
+    }
+    // The export's row order changes between releases; type id order keeps every slot where a
+    // macro that reads slots by position expects it.
+    auto byTypeId = [](const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint32_t>& b) {
+        return a.first < b.first;
+    };
+
+    std::set<uint32_t> publishedMakers;
+    {
+        const Columns c(input.makers, {"typeID", "published"});
+        for (std::size_t r = 0; r < c.Size(); ++r)
+            if (c.Id(r, 1) != 0) publishedMakers.insert(c.Id(r, 0));
     }
 
     std::map<std::pair<uint32_t, uint32_t>, double> probabilities;  // (source, invented) -> chance
@@ -199,11 +218,17 @@ Database BuildDatabase(const SdeInput& input) {
         }
     }
 
-    // One bill of materials per product. Where several blueprints make the same product, the one
-    // with the lowest blueprint type id wins: the maps iterate in blueprint id order, so the first
-    // seen is kept.
+    // One bill of materials per product. Where several blueprints make the same product, a
+    // published one wins over the unpublished test and event ones, then the lowest blueprint type
+    // id: the map iterates in blueprint id order, so a later maker replaces the kept one only when
+    // it alone is published.
     {
-        std::map<uint32_t, Blueprint> byProduct;
+        struct Kept {
+            Blueprint bill;
+            bool published;
+            bool reaction;
+        };
+        std::map<uint32_t, Kept> byProduct;
         std::set<uint32_t> duplicated;
         for (const auto& [blueprintId, out] : manufactures) {
             Blueprint bp;
@@ -211,8 +236,9 @@ Database BuildDatabase(const SdeInput& input) {
             bp.quantityPerRun = out.quantity;
             if (bp.productId == 0 || bp.quantityPerRun == 0)
                 throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": product or quantity 0");
-            const auto found = buildMaterials.find(blueprintId);
+            const auto found = buildMaterials.find({blueprintId, out.activity});
             if (found != buildMaterials.end()) bp.materials = found->second;
+            std::stable_sort(bp.materials.begin(), bp.materials.end(), byTypeId);
             if (bp.materials.size() > kMaxMaterials) {
                 db.warnings.push_back("blueprint " + std::to_string(blueprintId) + " has " +
                                       std::to_string(bp.materials.size()) + " materials; 25 are kept");
@@ -221,10 +247,19 @@ Database BuildDatabase(const SdeInput& input) {
             for (const auto& m : bp.materials)
                 if (m.first == 0 || m.second == 0)
                     throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": material id or quantity 0");
-            if (!byProduct.emplace(bp.productId, bp).second) duplicated.insert(bp.productId);
+            const bool published = publishedMakers.count(blueprintId) != 0;
+            const uint32_t productId = bp.productId;
+            const auto [kept, added] = byProduct.emplace(productId, Kept{bp, published, out.activity == kReaction});
+            if (added) continue;
+            duplicated.insert(productId);
+            if (published && !kept->second.published)
+                kept->second = Kept{std::move(bp), published, out.activity == kReaction};
         }
         db.duplicateProducts = duplicated.size();
-        for (auto& entry : byProduct) db.blueprints.push_back(std::move(entry.second));
+        for (auto& entry : byProduct) {
+            db.reactionProducts += entry.second.reaction;
+            db.blueprints.push_back(std::move(entry.second.bill));
+        }
     }
 
     // One invention result per invention row, keyed by what the invented blueprint manufactures.
@@ -237,14 +272,16 @@ Database BuildDatabase(const SdeInput& input) {
         Invention inv;
         inv.productId = made->second.product;
         inv.runs = row.runs;
-        const auto cores = inventMaterials.find(row.source);
-        const std::size_t coreCount = cores == inventMaterials.end() ? 0 : cores->second.size();
-        if (coreCount != kDatacores)
+        const auto found = inventMaterials.find(row.source);
+        std::vector<std::pair<uint32_t, uint32_t>> cores;
+        if (found != inventMaterials.end()) cores = found->second;
+        std::stable_sort(cores.begin(), cores.end(), byTypeId);
+        if (cores.size() != kDatacores)
             db.warnings.push_back("invention from " + std::to_string(row.source) + " takes " +
-                                  std::to_string(coreCount) + " datacores");
-        for (std::size_t k = 0; k < kDatacores && k < coreCount; ++k) {
-            inv.datacoreId[k] = cores->second[k].first;
-            inv.datacoreQuantity[k] = cores->second[k].second;
+                                  std::to_string(cores.size()) + " datacores");
+        for (std::size_t k = 0; k < kDatacores && k < cores.size(); ++k) {
+            inv.datacoreId[k] = cores[k].first;
+            inv.datacoreQuantity[k] = cores[k].second;
         }
         // Without a probability row the invention cannot fail.
         const auto chance = probabilities.find({row.source, row.invented});

@@ -24,7 +24,7 @@ struct Item {
 struct Blueprint {
     uint32_t productId = 0;
     uint32_t quantityPerRun = 0;
-    std::vector<std::pair<uint32_t, uint32_t>> materials;  // type id, quantity; file order
+    std::vector<std::pair<uint32_t, uint32_t>> materials;  // type id, quantity; type id ascending
 };
 
 struct Invention {
@@ -42,6 +42,7 @@ struct SdeInput {
     CsvTable materials;      // industryActivityMaterials.csv
     CsvTable probabilities;  // industryActivityProbabilities.csv
     CsvTable skills;         // industryActivitySkills.csv
+    CsvTable makers;         // blueprintTypes.csv: which blueprints and formulas are published
 };
 
 struct Database {
@@ -49,16 +50,18 @@ struct Database {
     std::vector<std::size_t> nameOrder;  // indexes into items, in name order
     std::vector<Blueprint> blueprints;   // product id ascending
     std::vector<Invention> inventions;   // product id ascending, file order within one product
+                                         // (datacores type id ascending, skills in file order)
 
     // What the derivation had to decide, for the summary.
     std::vector<uint32_t> placeholderIds;         // referenced ids that got an "unknown <id>" item
+    std::size_t reactionProducts = 0;             // bills that come from a reaction formula
     std::size_t duplicateProducts = 0;            // products made by more than one blueprint
     std::size_t inventionsWithoutProduct = 0;     // invented blueprints that manufacture nothing
     std::size_t inventionsWithoutProbability = 0; // given probability 1.0
     std::vector<std::string> warnings;
 };
 
-// Loads the five files from the folder.
+// Loads the six files from the folder.
 SdeInput LoadSde(const std::string& folder);
 
 Database BuildDatabase(const SdeInput& input);

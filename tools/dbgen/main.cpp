@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
         if (!unchanged) WriteFile(argv[2], source);
 
         std::cout << "items: " << db.items.size() << " (" << db.placeholderIds.size() << " named \"unknown <id>\")\n"
-                  << "bills of materials: " << db.blueprints.size() << " (" << db.duplicateProducts
-                  << " products made by several blueprints, the lowest blueprint id kept)\n"
+                  << "bills of materials: " << db.blueprints.size() << " (" << db.reactionProducts
+                  << " from reaction formulas; " << db.duplicateProducts
+                  << " products made by several blueprints, the published one kept, else the lowest id)\n"
                   << "invention results: " << db.inventions.size() << " (" << db.inventionsWithoutProbability
                   << " without a probability row, set to 1.0; " << db.inventionsWithoutProduct
                   << " rows skipped: the invented blueprint manufactures nothing)\n"
