@@ -2,39 +2,17 @@
 #include <cstdint>
 
 #include "library/database/database.h"
+#include "library/decryptors.h"
 #include "library/esi/skills.h"
 #include "library/export_support.h"
 #include "library/exports.h"
 
 namespace {
 
-struct decryptor_effect {
-    uint32_t type_id;
-    int runs;
-    int materialEfficiency;
-    double chanceFactor;  // 0.0: the chance stays as it is
-};
-
-// Keyed by the decryptor's type id; any other id (or none) is the first row.
-constexpr decryptor_effect kNoDecryptor = {0, 0, 2, 0.0};
-constexpr decryptor_effect kDecryptors[] = {
-    {34201, 1, 4, 1.2},  // Accelerant Decryptor
-    {34202, 4, 1, 1.8},  // Attainment Decryptor
-    {34203, 9, 0, 0.6},  // Augmentation Decryptor
-    {34204, 3, 1, 1.5},  // Parity Decryptor
-    {34205, 0, 5, 1.1},  // Process Decryptor
-    {34206, 2, 3, 0.0},  // Symmetry Decryptor
-    {34207, 2, 3, 1.9},  // Optimized Attainment Decryptor
-    {34208, 7, 4, 0.9},  // Optimized Augmentation Decryptor
-};
-
 // A null name counts as an empty one, which no item has.
 const decryptor_effect& DecryptorNamed(const char* name) {
     const item_entry* item = FindItemByName(name ? name : "");
-    if (item)
-        for (const decryptor_effect& effect : kDecryptors)
-            if (effect.type_id == item->type_id) return effect;
-    return kNoDecryptor;
+    return DecryptorEffect(item ? item->type_id : 0);
 }
 
 const invention_entry* InventionOf(const char* blueprint) {
@@ -79,7 +57,7 @@ QUARNELS_EXPORT int GetInventionRuns(char** blueprint, char** decryptor) {
 
 QUARNELS_EXPORT int GetInventionME(char** blueprint, char** decryptor) {
     const invention_entry* record = InventionOf(TextArgument(blueprint));
-    if (!record || !decryptor) return kNoDecryptor.materialEfficiency;
+    if (!record || !decryptor) return DecryptorEffect(0).materialEfficiency;
     return DecryptorNamed(*decryptor).materialEfficiency;
 }
 
