@@ -5,7 +5,7 @@
 namespace {
 
 struct SocketStart {
-    SocketStart() { started = WSAStartup(MAKEWORD(2, 2), &data) == 0; }
+    SocketStart() { started = WSAStartup(MAKEWORD(1, 1), &data) == 0; }
     ~SocketStart() {
         if (started) WSACleanup();
     }

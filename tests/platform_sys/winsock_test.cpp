@@ -70,16 +70,16 @@ protected:
     std::vector<SOCKET> m_open;
 };
 
-TEST_F(Sockets, StartupReportsVersionTwoTwo) {
+TEST_F(Sockets, StartupAsksForVersionOneOneOfTheTwoTwoOffered) {
     WSADATA data;
     std::memset(&data, 0xCC, sizeof(data));
     ASSERT_TRUE(AfxSocketInit(&data));
-    EXPECT_EQ(data.wVersion, MAKEWORD(2, 2));
+    EXPECT_EQ(data.wVersion, MAKEWORD(1, 1));
     EXPECT_EQ(data.wHighVersion, MAKEWORD(2, 2));
     EXPECT_STREQ(data.szSystemStatus, "Running");
 
-    EXPECT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
-    EXPECT_EQ(data.wVersion, MAKEWORD(1, 1));
+    EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    EXPECT_EQ(data.wVersion, MAKEWORD(2, 2));
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_EQ(WSAStartup(MAKEWORD(0, 9), &data), WSAVERNOTSUPPORTED);
 }
