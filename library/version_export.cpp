@@ -36,7 +36,7 @@ void ReadVersionInfo(version_info& record, const char* path) {
 }
 
 QUARNELS_EXPORT BSTR GetDLLVersion() {
-    return RunExport<BSTR>(nullptr, [] {
+    const BSTR version = RunExport<BSTR>(nullptr, [] {
         version_info record;
         HINSTANCE module = AfxGetInstanceHandle();
         if (module) {
@@ -46,6 +46,9 @@ QUARNELS_EXPORT BSTR GetDLLVersion() {
         }
         return SysAllocStringByteLen(record.productVersion, UINT(record.productVersion.GetLength()));
     });
+    // Whatever failed on the way, the host gets a text, empty at worst: a version check in macro
+    // code compares it as a string and must not meet a missing one.
+    return version ? version : SysAllocStringByteLen("", 0);
 }
 
 QUARNELS_EXPORT int QuarnelsDecoratedTestExport(char** text) {

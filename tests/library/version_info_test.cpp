@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "framework/afxapp.h"
+#include "library/exports.h"
 #include "library/version_info.h"
 
 TEST(VersionInfo, BothVersionsComeFromTheFilesResource) {
@@ -17,4 +19,16 @@ TEST(VersionInfo, AFileWithoutAVersionResourceLeavesTheTextsAsTheyWere) {
     EXPECT_TRUE(record.fileVersion.IsEmpty());
     ReadVersionInfo(record, "/nonexistent/file.dll");
     EXPECT_STREQ(record.productVersion, "kept");
+}
+
+TEST(VersionInfo, GetDLLVersionOfAModuleWithoutAVersionResourceIsAnEmptyText) {
+    // The library's objects are linked into this test program, whose file has no version resource.
+    AFX_MODULE_STATE* state = AfxGetModuleState();
+    const HINSTANCE attached = state->m_hCurrentInstanceHandle;
+    state->m_hCurrentInstanceHandle = AfxGetThisModule();
+    const BSTR version = GetDLLVersion();
+    state->m_hCurrentInstanceHandle = attached;
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(SysStringByteLen(version), 0u);
+    SysFreeString(version);
 }
