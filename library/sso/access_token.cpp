@@ -5,6 +5,7 @@
 #include "library/sso/json_document.h"
 #include "library/sso/oauth2.h"
 #include "library/sso/sign_in_dialog.h"
+#include "library/sso/token_claims.h"
 
 namespace {
 // Seconds for which an access token is used without asking the sign-on service.
@@ -36,13 +37,13 @@ CString OAuth2::GetAccessToken() {
 
 void OAuth2::RefreshAccessToken() {
     accessToken.Empty();
-    const CString url = GetRefreshUrl();
     const char* user = useBasicAuth ? clientId.GetString() : nullptr;
     const char* password = useBasicAuth ? clientSecret.GetString() : nullptr;
 
     int status = 0;
     CString answer;
-    if (!WebAccess(0, url, CString(), &status, &answer, user, password, nullptr, nullptr, FALSE)) {
+    if (!WebAccess(0, tokenUrl, GetRefreshBody(), &status, &answer, user, password, kFormContentHeader, nullptr,
+                   FALSE)) {
         state = kFailed;
         return;
     }
@@ -54,19 +55,33 @@ void OAuth2::RefreshAccessToken() {
         return;
     }
 
-    // The answer's refresh token is not taken: the stored one stays in use.
     FieldList fields;
     SplitFlatJson(answer, fields);
     accessToken = GetFieldValue(fields, "access_token");
     if (accessToken.IsEmpty()) {
         state = kNoTokens;
-    } else {
-        tokenTime = CTime(std::time(nullptr));
-        state = kSignedIn;
+        return;
     }
+    // The service may rotate the refresh token and retire the old one: keep the one it sent last.
+    const CString rotated = GetFieldValue(fields, "refresh_token");
+    if (!rotated.IsEmpty() && rotated != refreshToken) {
+        refreshToken = rotated;
+        WritePrivateProfileStringA("Quarnel", "RefreshKey", refreshToken, GetIniPath());
+    }
+    tokenTime = CTime(std::time(nullptr));
+    state = kSignedIn;
 }
 
 void OAuth2::VerifyToken() {
+    // A token of the second generation names its character itself; only another one is asked about.
+    int32_t claimedId = 0;
+    CString claimedName;
+    if (ReadCharacterClaims(accessToken, &claimedId, &claimedName)) {
+        characterId = claimedId;
+        characterName = claimedName;
+        return;
+    }
+
     const CString header = "Authorization: Bearer " + accessToken;
     int status = 0;
     CString answer;

@@ -1,4 +1,5 @@
-// Base64 for the Basic credentials of the token requests.
+// Base64 for the Basic credentials of the token requests, and base64url for the claims of access
+// tokens.
 #include "library/sso/oauth2.h"
 
 #include <climits>
@@ -31,4 +32,40 @@ CString Base64Encode(const void* data, uint32_t count) {
     }
     text.ReleaseBuffer(written);
     return text;
+}
+
+namespace {
+// The value of one base64url character, or -1.
+int Base64UrlValue(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '-') return 62;
+    if (c == '_') return 63;
+    return -1;
+}
+}  // namespace
+
+BOOL Base64UrlDecode(const CString& text, CString* bytes) {
+    int length = text.GetLength();
+    const char* chars = text.GetString();
+    // Padding is optional; when present it only completes the last group.
+    for (int padding = 0; padding < 2 && length > 0 && chars[length - 1] == '='; ++padding) --length;
+    if (length % 4 == 1) return FALSE;  // no whole byte in the last character
+
+    CString decoded;
+    uint32_t bits = 0;
+    int count = 0;
+    for (int i = 0; i < length; ++i) {
+        const int value = Base64UrlValue(chars[i]);
+        if (value < 0) return FALSE;
+        bits = (bits << 6) | uint32_t(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            decoded.AppendChar(char((bits >> count) & 0xFF));
+        }
+    }
+    *bytes = decoded;
+    return TRUE;
 }

@@ -47,8 +47,10 @@ OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
     useBasicAuth = 1;
     scope = kScopes;
     const service_endpoints endpoints = ReadServiceEndpoints();
-    authorizeUrl = endpoints.signOnBase + "/oauth/authorize";
-    tokenUrl = endpoints.signOnBase + "/oauth/token";
+    // The second generation of the service's endpoints: only their tokens open the web API.
+    authorizeUrl = endpoints.signOnBase + "/v2/oauth/authorize";
+    tokenUrl = endpoints.signOnBase + "/v2/oauth/token";
+    // Asked only about a token that does not name its character itself.
     verifyUrl = endpoints.signOnBase + "/oauth/verify";
     esiBaseUrl = endpoints.webApiBase;
 

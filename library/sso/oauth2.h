@@ -42,11 +42,12 @@ public:
     void OnRedirect(const FieldList& fields);
     void SendAnswer(SOCKET client);
 
-    // Endpoint URLs and encoders.
+    // Endpoint URLs, the form-encoded bodies of the two token requests (posted to tokenUrl), and
+    // the encoders.
     virtual CString GetAuthorizeUrl();
     virtual CString GetRedirectUri();
-    virtual CString GetTokenUrl(const CString& code);
-    virtual CString GetRefreshUrl();
+    virtual CString GetTokenBody(const CString& code);
+    virtual CString GetRefreshBody();
     static CString UrlEncode(const CString& text);
     static CString UrlDecode(const CString& text);
 
@@ -109,5 +110,11 @@ public:
 
 extern OAuth2 g_OAuth;
 
+// The header of the token requests, whose parameters travel form-encoded in the body.
+extern const char kFormContentHeader[];
+
 // Base64 of RFC 4648 with "=" padding and no line breaks.
 CString Base64Encode(const void* data, uint32_t count);
+// The bytes of base64url text (RFC 4648, section 5; "=" padding optional); FALSE for text that is
+// not such.
+BOOL Base64UrlDecode(const CString& text, CString* bytes);

@@ -22,12 +22,12 @@ void OAuth2::OnRedirect(const FieldList& fields) {
     // Not the answer to this sign-in: keep waiting for the right one.
     if (code.IsEmpty() || std::atoi(stateText) != stateNonce) return;
 
-    const CString url = GetTokenUrl(code);
     const char* user = useBasicAuth ? static_cast<LPCSTR>(clientId) : nullptr;
     const char* password = useBasicAuth ? static_cast<LPCSTR>(clientSecret) : nullptr;
     int status = 0;
     CString answer;
-    if (!WebAccess(kVerbPost, url, CString(), &status, &answer, user, password, nullptr, nullptr, FALSE)) {
+    if (!WebAccess(kVerbPost, tokenUrl, GetTokenBody(code), &status, &answer, user, password, kFormContentHeader,
+                   nullptr, FALSE)) {
         state = kFailed;
         return;
     }

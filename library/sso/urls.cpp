@@ -1,4 +1,5 @@
-// The URLs of the authorization-code flow and the percent-encoding of their parts.
+// The authorize URL and the token request bodies of the authorization-code flow, and the
+// percent-encoding of their parts.
 #include "library/sso/oauth2.h"
 
 namespace {
@@ -17,6 +18,8 @@ int HexValue(unsigned char digit) {
 }
 }  // namespace
 
+const char kFormContentHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+
 CString OAuth2::GetAuthorizeUrl() {
     CString url;
     url.Format("%s?response_type=code&client_id=%s&redirect_uri=%s&state=%d", authorizeUrl.GetString(),
@@ -34,27 +37,29 @@ CString OAuth2::GetRedirectUri() {
 }
 
 namespace {
-// The client credential parts of a token URL, for a service that takes them in the query.
-void AppendClientParts(CString& url, const OAuth2& client) {
-    if (client.useBasicAuth == 0) url.AppendFormat("&client_id=%s", client.clientId.GetString());
-    if (!client.clientSecret.IsEmpty() && client.useBasicAuth == 0)
-        url.AppendFormat("&client_secret=%s", client.clientSecret.GetString());
+// The client credentials go in the body only for a service that takes no Basic authorization.
+void AppendClientParts(CString& body, const OAuth2& client) {
+    if (client.useBasicAuth != 0) return;
+    body.AppendFormat("&client_id=%s", OAuth2::UrlEncode(client.clientId).GetString());
+    if (!client.clientSecret.IsEmpty())
+        body.AppendFormat("&client_secret=%s", OAuth2::UrlEncode(client.clientSecret).GetString());
 }
 }  // namespace
 
-CString OAuth2::GetTokenUrl(const CString& code) {
-    CString url;
-    url.Format("%s?grant_type=authorization_code&redirect_uri=%s&code=%s", tokenUrl.GetString(),
-               UrlEncode(GetRedirectUri()).GetString(), code.GetString());
-    AppendClientParts(url, *this);
-    return url;
+// The token requests carry their parameters form-encoded in the body, never in the URL, where
+// proxies and servers would log them; the service takes them no other way.
+CString OAuth2::GetTokenBody(const CString& code) {
+    CString body;
+    body.Format("grant_type=authorization_code&code=%s", UrlEncode(code).GetString());
+    AppendClientParts(body, *this);
+    return body;
 }
 
-CString OAuth2::GetRefreshUrl() {
-    CString url;
-    url.Format("%s?grant_type=refresh_token&refresh_token=%s", tokenUrl.GetString(), refreshToken.GetString());
-    AppendClientParts(url, *this);
-    return url;
+CString OAuth2::GetRefreshBody() {
+    CString body;
+    body.Format("grant_type=refresh_token&refresh_token=%s", UrlEncode(refreshToken).GetString());
+    AppendClientParts(body, *this);
+    return body;
 }
 
 CString OAuth2::UrlEncode(const CString& text) {

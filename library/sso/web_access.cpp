@@ -51,7 +51,9 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
             CString credentials;
             credentials.Format("%s:%s", basicUser, basicPassword);
             const CString encoded = Base64Encode(credentials.GetString(), uint32_t(std::strlen(credentials)));
-            // The callers send either credentials or extra headers, so no line end is needed between.
+            // The token requests send both their content type and the credentials: a header line
+            // before this one must be ended.
+            if (!headers.IsEmpty() && headers.Right(2) != "\r\n") headers += "\r\n";
             headers.AppendFormat("Authorization:Basic %s", encoded.GetString());
         }
 

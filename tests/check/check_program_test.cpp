@@ -114,8 +114,8 @@ TEST_F(CheckProgram, EveryRunClearsTheStoredTokenAndSignsInAnew) {
     EXPECT_EQ(second.lines, kSignedIn);
     // Two browser sign-ins and no refresh: the stored token was cleared before each load.
     int codeExchanges = 0, refreshes = 0;
-    for (const fakes::HttpRequest& request : signOn_.RequestsTo("/oauth/token")) {
-        const auto query = fakes::QueryOf(request.target);
+    for (const fakes::HttpRequest& request : signOn_.RequestsTo("/v2/oauth/token")) {
+        const auto query = fakes::FormOf(request.body);
         const auto grant = query.find("grant_type");
         if (grant == query.end()) continue;
         codeExchanges += grant->second == "authorization_code";
@@ -123,7 +123,7 @@ TEST_F(CheckProgram, EveryRunClearsTheStoredTokenAndSignsInAnew) {
     }
     EXPECT_EQ(codeExchanges, 2);
     EXPECT_EQ(refreshes, 0);
-    EXPECT_EQ(signOn_.RequestsTo("/oauth/authorize").size(), 2u);
+    EXPECT_EQ(signOn_.RequestsTo("/v2/oauth/authorize").size(), 2u);
 }
 
 TEST_F(CheckProgram, WithoutTheLibraryOnlyTheLoadLineIsListedAndTheKeyIsClearedAllTheSame) {
@@ -153,7 +153,7 @@ TEST_F(CheckProgram, ASignInThatNobodyCompletesEndsWithNotAuthenticated) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.lines, (std::vector<std::string>{"Load Quarnels64.dll ... OK", "Version ... 1,0,0,7",
                                                    "GetUser ... Not Authenticated"}));
-    EXPECT_EQ(signOn_.RequestsTo("/oauth/token").size(), 0u);
+    EXPECT_EQ(signOn_.RequestsTo("/v2/oauth/token").size(), 0u);
 }
 
 }  // namespace

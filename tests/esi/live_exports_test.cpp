@@ -118,8 +118,8 @@ protected:
     static void ExpectSignedInByRefresh() {
         const auto requests = signOn_->Requests();
         ASSERT_EQ(requests.size(), 2u);
-        EXPECT_EQ(requests[0].Path(), "/oauth/token");
-        EXPECT_EQ(fakes::QueryOf(requests[0].target)["grant_type"], "refresh_token");
+        EXPECT_EQ(requests[0].Path(), "/v2/oauth/token");
+        EXPECT_EQ(fakes::FormOf(requests[0].body)["grant_type"], "refresh_token");
         EXPECT_EQ(requests[1].Path(), "/oauth/verify");
         const auto calls = api_->Requests();
         for (const auto& request : calls) EXPECT_EQ(request.Header("authorization"), "Bearer fake-access");

@@ -66,6 +66,13 @@ std::map<std::string, std::string> QueryOf(const std::string& target) {
     return query;
 }
 
+std::map<std::string, std::string> FormOf(const std::string& body) {
+    std::string spaced = body;
+    for (char& c : spaced)
+        if (c == '+') c = ' ';
+    return QueryOf("?" + spaced);
+}
+
 std::string Base64(const std::string& bytes) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -89,6 +96,23 @@ std::string Base64(const std::string& bytes) {
 std::string FakeSignOn::TokenAnswer(const std::string& accessToken, const std::string& refreshToken) {
     return "{\"access_token\":" + JsonString(accessToken) + ",\"token_type\":\"Bearer\",\"expires_in\":1199," +
            "\"refresh_token\":" + JsonString(refreshToken) + "}";
+}
+
+std::string FakeSignOn::JwtWithClaims(const std::string& claims) {
+    const auto base64url = [](const std::string& bytes) {
+        std::string text = Base64(bytes);
+        while (!text.empty() && text.back() == '=') text.pop_back();
+        for (char& c : text) c = c == '+' ? '-' : c == '/' ? '_' : c;
+        return text;
+    };
+    return base64url("{\"alg\":\"RS256\",\"kid\":\"JWT-Signature-Key\",\"typ\":\"JWT\"}") + "." +
+           base64url(claims) + "." + base64url("signature~~~");
+}
+
+std::string FakeSignOn::Jwt(int characterId, const std::string& name) {
+    return JwtWithClaims("{\"scp\":[\"esi-skills.read_skills.v1\"],\"jti\":\"b1f7\",\"sub\":\"CHARACTER:EVE:" +
+                         std::to_string(characterId) + "\",\"azp\":\"client\",\"name\":" + JsonString(name) +
+                         ",\"owner\":\"owner-hash\",\"exp\":1900000000,\"iss\":\"login.eveonline.com\"}");
 }
 
 FakeSignOn::FakeSignOn() : m_server([this](const HttpRequest& request) { return Handle(request); }) {
@@ -167,8 +191,8 @@ std::vector<HttpRequest> FakeSignOn::RequestsTo(const std::string& path) const {
 
 HttpResponse FakeSignOn::Handle(const HttpRequest& request) {
     const std::string path = request.Path();
-    if (path == "/oauth/authorize") return Authorize(request);
-    if (path == "/oauth/token") return Token(request);
+    if (path == "/v2/oauth/authorize") return Authorize(request);
+    if (path == "/v2/oauth/token") return Token(request);
     if (path == "/oauth/verify") return Verify(request);
     return Json(404, "{\"error\":\"not_found\"}");
 }
@@ -184,26 +208,31 @@ HttpResponse FakeSignOn::Authorize(const HttpRequest& request) {
 }
 
 HttpResponse FakeSignOn::Token(const HttpRequest& request) {
-    std::map<std::string, std::string> query = QueryOf(request.target);
+    // Parameters in the URL are refused: they would end up in logs.
+    if (request.target != request.Path()) return Json(400, "{\"error\":\"invalid_request\"}");
+    const std::string contentType = request.Header("Content-Type");
+    if (contentType.rfind("application/x-www-form-urlencoded", 0) != 0)
+        return Json(400, "{\"error\":\"invalid_request\"}");
+    std::map<std::string, std::string> form = FormOf(request.body);
     std::lock_guard<std::mutex> lock(m_mutex);
 
     std::string basic = Credentials(request, "Basic");
     std::string presented;
     if (!basic.empty())
         presented = basic;
-    else if (query.count("client_id"))
-        presented = Base64(query["client_id"] + ":" + query["client_secret"]);
+    else if (form.count("client_id"))
+        presented = Base64(form["client_id"] + ":" + form["client_secret"]);
     const bool anyClient = m_clientId.empty() && m_clientSecret.empty();
     if (request.method != "POST" || presented.empty() ||
         (!anyClient && presented != Base64(m_clientId + ":" + m_clientSecret)))
         return Json(401, "{\"error\":\"invalid_client\"}");
 
-    const std::string grant = query["grant_type"];
+    const std::string grant = form["grant_type"];
     bool granted = false;
     if (grant == "authorization_code")
-        granted = !query["code"].empty() && query["code"] == m_expectedCode && !query["redirect_uri"].empty();
+        granted = !form["code"].empty() && form["code"] == m_expectedCode;
     else if (grant == "refresh_token")
-        granted = !query["refresh_token"].empty() && query["refresh_token"] == m_expectedRefresh;
+        granted = !form["refresh_token"].empty() && form["refresh_token"] == m_expectedRefresh;
     if (!granted) return Json(400, "{\"error\":\"invalid_grant\"}");
 
     if (m_customToken) return Json(m_tokenStatus, m_tokenBody);

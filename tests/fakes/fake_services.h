@@ -1,15 +1,17 @@
 // Fakes of the game's single sign-on service and web API, on 127.0.0.1 and ports the system picks.
 //
 // FakeSignOn plays the three endpoints the library uses:
-// - GET /oauth/authorize answers 302 to the request's redirect_uri with "?code=<code>&state=<state>"
+// - GET /v2/oauth/authorize answers 302 to the request's redirect_uri with "?code=<code>&state=<state>"
 //   (the state sent, unless a test sets another one, or the whole query set by the test);
-// - POST /oauth/token takes the client's credentials as Basic authorization (or, when there is none,
-//   as client_id and client_secret in the query), and the grant in the query: authorization_code with
-//   the expected code, or refresh_token with the expected refresh token. A wrong client gets 401, a
-//   wrong grant 400; a good one the configured answer (by default 200 with a fresh access token, the
-//   token type, the lifetime and a refresh token);
+// - POST /v2/oauth/token takes its parameters only as an application/x-www-form-urlencoded body and
+//   refuses any in the query (400), as the real service does. The client's credentials come as Basic
+//   authorization (or, when there is none, as client_id and client_secret in the body); the grant is
+//   authorization_code with the expected code, or refresh_token with the expected refresh token. A
+//   wrong client gets 401, a wrong grant 400; a good one the configured answer (by default 200 with
+//   the access token, the token type, the lifetime and a new refresh token);
 // - GET /oauth/verify checks "Authorization: Bearer <token>" against the accepted access token and
 //   answers {"CharacterID":<id>,"CharacterName":"<name>"}, or the configured answer; 401 otherwise.
+// The access token is opaque unless a test sets a JSON Web Token (Jwt()), as the service issues now.
 // FakeWebApi answers configured paths and records every request.
 //
 // Both record every request (method, target, headers, body) and are safe to configure from the
@@ -30,12 +32,19 @@ namespace fakes {
 // Percent-decoding and splitting of a query, the fakes' own, for tests that look into requests.
 std::string PercentDecode(const std::string& text);
 std::map<std::string, std::string> QueryOf(const std::string& target);
+// The fields of an application/x-www-form-urlencoded body ("+" stands for a blank).
+std::map<std::string, std::string> FormOf(const std::string& body);
 std::string Base64(const std::string& bytes);
 
 class FakeSignOn {
 public:
     // A token answer as the real service gives it.
     static std::string TokenAnswer(const std::string& accessToken, const std::string& refreshToken);
+    // An access token of the second generation: a JSON Web Token whose claims name the character
+    // ("sub" CHARACTER:EVE:<id>, "name"); its signature is filler.
+    static std::string Jwt(int characterId, const std::string& name);
+    // A JSON Web Token with these claims (the JSON text of its payload).
+    static std::string JwtWithClaims(const std::string& claims);
 
     FakeSignOn();
     ~FakeSignOn();
@@ -44,8 +53,8 @@ public:
 
     // "http://127.0.0.1:<port>", and the three endpoint URLs.
     std::string BaseUrl() const;
-    std::string AuthorizeUrl() const { return BaseUrl() + "/oauth/authorize"; }
-    std::string TokenUrl() const { return BaseUrl() + "/oauth/token"; }
+    std::string AuthorizeUrl() const { return BaseUrl() + "/v2/oauth/authorize"; }
+    std::string TokenUrl() const { return BaseUrl() + "/v2/oauth/token"; }
     std::string VerifyUrl() const { return BaseUrl() + "/oauth/verify"; }
 
     // The client that may ask for tokens. Until one is set, any client credentials are taken, but
@@ -72,7 +81,7 @@ public:
 
     std::vector<HttpRequest> Requests() const { return m_server.Requests(); }
     size_t RequestCount() const { return m_server.RequestCount(); }
-    // Requests whose path is this ("/oauth/token", ...).
+    // Requests whose path is this ("/v2/oauth/token", ...).
     std::vector<HttpRequest> RequestsTo(const std::string& path) const;
 
 private:

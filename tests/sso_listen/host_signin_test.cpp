@@ -56,10 +56,12 @@ protected:
     GetUserFunction m_getUser = nullptr;
 };
 
-TEST_F(HostSignIn, BrowserSignInNamesTheCharacterAndStoresTheRefreshToken) {
+TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefreshToken) {
     ScopedEnv browser("BROWSER", QUARNELS_FAKE_BROWSER);
-    m_sso.SetCharacter(2112345678, "Ana Tester");
-    m_sso.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer("fake-access", "stored-refresh"));
+    // The service's tokens name the character; the verify endpoint would name another one.
+    m_sso.SetCharacter(1, "Not Asked");
+    m_sso.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer(fakes::FakeSignOn::Jwt(2112345678, "Ana Tester"),
+                                                             "stored-refresh"));
     ASSERT_NO_FATAL_FAILURE(Load());
     EXPECT_EQ(StoredRefreshToken(), "<none>");
 
@@ -75,17 +77,17 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterAndStoresTheRefreshToken) {
     EXPECT_EQ(qpui::Caption(1), "Authentication");
     EXPECT_EQ(qpui::Record(1).result, 0);
     EXPECT_FALSE(Listening());
-    EXPECT_EQ(m_sso.RequestsTo("/oauth/authorize").size(), 1u);
-    EXPECT_EQ(m_sso.RequestsTo("/oauth/token").size(), 1u);
-    ASSERT_EQ(m_sso.RequestsTo("/oauth/verify").size(), 1u);
-    EXPECT_EQ(m_sso.RequestsTo("/oauth/verify")[0].Header("Authorization"), "Bearer fake-access");
+    const auto authorize = m_sso.RequestsTo("/v2/oauth/authorize");
+    ASSERT_EQ(authorize.size(), 1u);
+    EXPECT_EQ(m_sso.RequestsTo("/v2/oauth/token").size(), 1u);
+    EXPECT_EQ(m_sso.RequestsTo("/oauth/verify").size(), 0u);
     EXPECT_NE(ReadFile(m_home.File("browser.log")).find(kPageSuccess), std::string::npos);
 
     // The character is known now: no second sign-in, no request.
     EXPECT_EQ(GetUser(name), 2112345678);
     EXPECT_EQ(name, "Ana Tester");
     EXPECT_EQ(QpObserverRecordCount(), 1u);
-    EXPECT_EQ(m_sso.RequestCount(), 3u);
+    EXPECT_EQ(m_sso.RequestCount(), 2u);
 }
 
 TEST_F(HostSignIn, AbortLeavesNobodySignedIn) {

@@ -262,7 +262,7 @@ TEST_F(LoopbackTest, DialogSignsInThroughTheBrowserAndClosesItself) {
     EXPECT_FALSE(Listening());
 
     // The browser went to the authorize page with the nonce and on to the listener.
-    const auto authorize = m_sso->RequestsTo("/oauth/authorize");
+    const auto authorize = m_sso->RequestsTo("/v2/oauth/authorize");
     ASSERT_EQ(authorize.size(), 1u);
     EXPECT_EQ(fakes::QueryOf(authorize[0].target)["state"], "4242");
     const std::string log = BrowserLog();
@@ -289,7 +289,7 @@ TEST_F(LoopbackTest, DialogStaysOpenForARedirectThatDoesNotMatch) {
     EXPECT_FALSE(run.Done(milliseconds(1200)));  // more than two of the wait thread's polls
     EXPECT_TRUE(qpui::Record(serial).open);
     EXPECT_EQ(m_oauth->state, OAuth2::kListening);
-    EXPECT_EQ(m_sso->RequestsTo("/oauth/token").size(), 0u);
+    EXPECT_EQ(m_sso->RequestsTo("/v2/oauth/token").size(), 0u);
 
     // The right redirect still completes the sign-in.
     EXPECT_EQ(Get("/?state=4242&code=fake-code"), Answer(kPageSuccess));

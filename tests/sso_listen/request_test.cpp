@@ -95,10 +95,10 @@ protected:
         m_oauth->OnRedirect(fields);
     }
     void Parse(const std::string& bytes) { m_oauth->ParseRequest(bytes.data(), int(bytes.size())); }
-    size_t TokenRequests() const { return m_sso->RequestsTo("/oauth/token").size(); }
+    size_t TokenRequests() const { return m_sso->RequestsTo("/v2/oauth/token").size(); }
     std::string LastCode() const {
-        const auto requests = m_sso->RequestsTo("/oauth/token");
-        return requests.empty() ? "<none>" : fakes::QueryOf(requests.back().target)["code"];
+        const auto requests = m_sso->RequestsTo("/v2/oauth/token");
+        return requests.empty() ? "<none>" : fakes::FormOf(requests.back().body)["code"];
     }
     std::string StoredRefreshToken() const {
         char value[400] = {};
@@ -167,19 +167,19 @@ TEST_F(RedirectTest, BothTokensSignInAndStoreTheRefreshToken) {
     EXPECT_EQ(m_oauth->characterId, 0);  // learnt later, by verifying the token
 
     // The client went as Basic credentials, not in the URL.
-    const auto request = m_sso->RequestsTo("/oauth/token").at(0);
+    const auto request = m_sso->RequestsTo("/v2/oauth/token").at(0);
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.Header("Authorization"),
               "Basic " + fakes::Base64(std::string(m_oauth->clientId.GetString()) + ":" + m_oauth->clientSecret.GetString()));
 }
 
-TEST_F(RedirectTest, WithoutBasicAuthTheClientGoesInTheUrl) {
+TEST_F(RedirectTest, WithoutBasicAuthTheClientGoesInTheBody) {
     m_oauth->useBasicAuth = 0;
     Redirect({{"code", "fake-code"}, {"state", "123"}});
     EXPECT_EQ(m_oauth->state, OAuth2::kSignedIn);
-    const auto request = m_sso->RequestsTo("/oauth/token").at(0);
+    const auto request = m_sso->RequestsTo("/v2/oauth/token").at(0);
     EXPECT_FALSE(request.HasHeader("Authorization"));
-    EXPECT_EQ(fakes::QueryOf(request.target)["client_id"], m_oauth->clientId.GetString());
+    EXPECT_EQ(fakes::FormOf(request.body)["client_id"], m_oauth->clientId.GetString());
 }
 
 TEST_F(RedirectTest, AnAnswerWithoutBothTokensIsDenied) {

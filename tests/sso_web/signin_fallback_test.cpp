@@ -68,7 +68,7 @@ TEST_F(SignInFallbackTest, WithoutAnyTokenTheSignInOpensAndItsAbortIsWarnedOf) {
     EXPECT_EQ(Str(call.Get()), "");
     EXPECT_EQ(Count(QP_UI_DIALOG), 1u);
     EXPECT_EQ(Count(QP_UI_MESSAGEBOX), 1u);
-    EXPECT_EQ(signOn.RequestsTo("/oauth/token").size(), 0u);
+    EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 0u);
 }
 
 TEST_F(SignInFallbackTest, AgedTokenWithoutRefreshTokenSurvivesAnAbortedSignIn) {
@@ -92,7 +92,7 @@ TEST_F(SignInFallbackTest, FailedRefreshFallsBackToTheSignIn) {
     CloseWarning(dialog);
     EXPECT_EQ(Str(call.Get()), "");
     EXPECT_EQ(client->state.load(), OAuth2::kIdle);
-    EXPECT_EQ(signOn.RequestsTo("/oauth/token").size(), 1u);
+    EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 1u);
 }
 
 TEST_F(SignInFallbackTest, WebApiRequestWithoutTokenOffersTheSignInTwiceAndSendsNothing) {
@@ -126,7 +126,7 @@ TEST_F(SignInFallbackTest, WebApiRequestUsesASignInCompletedInTheSecondDialog) {
     const auto requests = api.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Header("authorization"), "Bearer fake-access");
-    EXPECT_EQ(signOn.RequestsTo("/oauth/token").size(), 1u);
+    EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 1u);
     EXPECT_EQ(signOn.RequestsTo("/oauth/verify").size(), 1u);
 }
 

@@ -88,30 +88,25 @@ public:
     CString GetRedirectUri() override { return "urn:x"; }
 };
 
-TEST(UrlOverride, AuthorizeAndTokenUrlsAskTheVirtualRedirectUri) {
+TEST(UrlOverride, AuthorizeUrlAsksTheVirtualRedirectUri) {
     VirtualRedirect client;
     EXPECT_NE(Str(client.GetAuthorizeUrl()).find("&redirect_uri=urn%3Ax&"), std::string::npos);
-    EXPECT_NE(Str(client.GetTokenUrl("c")).find("&redirect_uri=urn%3Ax&"), std::string::npos);
 }
 
-TEST_F(UrlTest, TokenUrlsCarryClientCredentialsOnlyWithoutBasicAuthorization) {
-    EXPECT_EQ(Str(client.GetTokenUrl("a/b c")),
-              "https://sso.example/oauth/token?grant_type=authorization_code"
-              "&redirect_uri=http%3A%2F%2Flocalhost%3A3017%2F&code=a/b c");
-    EXPECT_EQ(Str(client.GetRefreshUrl()), "https://sso.example/oauth/token?grant_type=refresh_token&refresh_token=rt/1+");
+TEST_F(UrlTest, TokenBodiesEncodeTheirValuesAndCarryClientCredentialsOnlyWithoutBasicAuthorization) {
+    EXPECT_EQ(Str(client.GetTokenBody("a/b c")), "grant_type=authorization_code&code=a%2Fb%20c");
+    EXPECT_EQ(Str(client.GetRefreshBody()), "grant_type=refresh_token&refresh_token=rt%2F1%2B");
 
     client.useBasicAuth = 0;
-    EXPECT_EQ(Str(client.GetRefreshUrl()),
-              "https://sso.example/oauth/token?grant_type=refresh_token&refresh_token=rt/1+"
-              "&client_id=cid&client_secret=secret");
+    client.clientSecret = "s+/=";
+    EXPECT_EQ(Str(client.GetRefreshBody()),
+              "grant_type=refresh_token&refresh_token=rt%2F1%2B&client_id=cid&client_secret=s%2B%2F%3D");
     client.clientSecret.Empty();
-    EXPECT_EQ(Str(client.GetTokenUrl("x")),
-              "https://sso.example/oauth/token?grant_type=authorization_code"
-              "&redirect_uri=http%3A%2F%2Flocalhost%3A3017%2F&code=x&client_id=cid");
+    EXPECT_EQ(Str(client.GetTokenBody("x")), "grant_type=authorization_code&code=x&client_id=cid");
 
     client.useBasicAuth = 1;
     client.refreshToken.Empty();
-    EXPECT_EQ(Str(client.GetRefreshUrl()), "https://sso.example/oauth/token?grant_type=refresh_token&refresh_token=");
+    EXPECT_EQ(Str(client.GetRefreshBody()), "grant_type=refresh_token&refresh_token=");
 }
 
 // ---- encoders ----

@@ -49,9 +49,7 @@ TEST_F(TokenTest, YoungTokenIsReusedWithoutAskingTheService) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndTheStoredTokenKept) {
-    const std::string iniBefore = ssotest::ReadFile(ssotest::HomeEnvironment::IniFile());
-    ASSERT_NE(iniBefore.find("fake-refresh"), std::string::npos);
+TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndARotatedRefreshTokenStored) {
     signOn.SetAccessToken("renewed");
     client->accessToken = "old";
     const time_t before = time(nullptr);
@@ -62,31 +60,63 @@ TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndTheStoredTokenKept) {
     EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
     EXPECT_GE(client->tokenTime.GetTime(), before);
     EXPECT_LE(client->tokenTime.GetTime(), time(nullptr));
-    // The answer carried a new refresh token; the stored one stays in use.
-    EXPECT_EQ(Str(client->refreshToken), "fake-refresh");
-    EXPECT_EQ(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()), iniBefore);
-
-    const auto requests = signOn.RequestsTo("/oauth/token");
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].target, "/oauth/token?grant_type=refresh_token&refresh_token=fake-refresh");
-    EXPECT_EQ(requests[0].Header("Authorization"),
-              "Basic " + fakes::Base64(Str(client->clientId) + ":" + Str(client->clientSecret)));
+    // The answer carried a new refresh token, which replaces the retired one here and in the file.
+    EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
+    EXPECT_NE(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()).find("RefreshKey=fake-refresh-2"),
+              std::string::npos);
     EXPECT_TRUE(Boxes().empty());
 
     // The new token is young now: no second refresh.
     EXPECT_EQ(Str(client->GetAccessToken()), "renewed");
     EXPECT_EQ(signOn.RequestCount(), 1u);
+
+    // Answers without a refresh token, or without an access token, leave the refresh token alone.
+    const std::string iniBefore = ssotest::ReadFile(ssotest::HomeEnvironment::IniFile());
+    signOn.SetExpectedRefreshToken("fake-refresh-2");
+    signOn.SetTokenAnswer(200, "{\"access_token\":\"again\",\"expires_in\":1199}");
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+    signOn.SetTokenAnswer(200, "{\"access_token\":\"\",\"refresh_token\":\"unused\"}");
+    client->RefreshAccessToken();
+    EXPECT_EQ(client->state.load(), OAuth2::kNoTokens);
+    EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
+    EXPECT_EQ(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()), iniBefore);
 }
 
-TEST_F(TokenTest, RefreshWithCredentialsInTheQuery) {
+TEST_F(TokenTest, TokenRequestsSendTheirParametersFormEncodedInTheBody) {
+    // Base64 tokens hold "+", "/" and "="; unencoded, a form reader would take "+" for a blank.
+    signOn.SetExpectedCode("c+o/d=e");
+    client->stateNonce = 77;
+    client->state = OAuth2::kListening;
+    OAuth2::FieldList redirect;
+    OAuth2::FIELD code{"code", "c+o/d=e"};
+    OAuth2::FIELD state{"state", "77"};
+    redirect.Add(code);
+    redirect.Add(state);
+    client->OnRedirect(redirect);
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+
+    signOn.SetExpectedRefreshToken("r+e/f==");
+    client->refreshToken = "r+e/f==";
     client->useBasicAuth = 0;
     client->RefreshAccessToken();
     EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
-    const auto requests = signOn.RequestsTo("/oauth/token");
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_FALSE(requests[0].HasHeader("Authorization"));
-    EXPECT_EQ(fakes::QueryOf(requests[0].target)["client_id"], Str(client->clientId));
+
+    const auto requests = signOn.RequestsTo("/v2/oauth/token");
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.target, "/v2/oauth/token");
+        EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+    }
+    EXPECT_EQ(requests[0].body, "grant_type=authorization_code&code=c%2Bo%2Fd%3De");
+    EXPECT_EQ(requests[0].Header("Authorization"),
+              "Basic " + fakes::Base64(Str(client->clientId) + ":" + Str(client->clientSecret)));
+    // Without Basic authorization the client goes in the body too.
+    EXPECT_EQ(fakes::FormOf(requests[1].body)["refresh_token"], "r+e/f==");
+    EXPECT_EQ(fakes::FormOf(requests[1].body)["client_id"], Str(client->clientId));
+    EXPECT_EQ(fakes::FormOf(requests[1].body)["client_secret"], Str(client->clientSecret));
+    EXPECT_FALSE(requests[1].HasHeader("Authorization"));
 }
 
 TEST_F(TokenTest, RefreshAnsweredWithAnotherStatusThan200Fails) {
@@ -110,7 +140,7 @@ TEST_F(TokenTest, RefreshRefusedByTheServiceFailsWithABox) {
 }
 
 TEST_F(TokenTest, RefreshThatReachesNobodyFails) {
-    client->tokenUrl = ("http://127.0.0.1:" + std::to_string(ssotest::DeadPort()) + "/oauth/token").c_str();
+    client->tokenUrl = ("http://127.0.0.1:" + std::to_string(ssotest::DeadPort()) + "/v2/oauth/token").c_str();
     client->errorText = "before";
     client->RefreshAccessToken();
     EXPECT_EQ(client->state.load(), OAuth2::kFailed);
@@ -128,6 +158,34 @@ TEST_F(TokenTest, RefreshAnswerWithoutATokenOrWithTheSecondOne) {
     client->RefreshAccessToken();
     EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
     EXPECT_EQ(Str(client->accessToken), "second");
+}
+
+TEST_F(TokenTest, SecondGenerationTokenNamesTheCharacterWithoutAVerifyRequest) {
+    client->accessToken = FakeSignOn::Jwt(2112000002, "Jay Dubya").c_str();
+    client->tokenTime = CTime(time(nullptr));
+    CString name;
+    EXPECT_EQ(client->GetCharacterId(&name), 2112000002);
+    EXPECT_EQ(Str(name), "Jay Dubya");
+    EXPECT_EQ(signOn.RequestCount(), 0u);
+
+    // Tokens that are no such JWT, or lack a claim, are still asked about (the fake answers 90000001).
+    const std::vector<std::string> others = {
+        "opaque-token",
+        FakeSignOn::JwtWithClaims("{\"sub\":\"CHARACTER:EVE:2112000003\"}"),
+        FakeSignOn::JwtWithClaims("{\"sub\":\"CHARACTER:EVE:21120x3\",\"name\":\"N\"}"),
+        FakeSignOn::JwtWithClaims("{\"sub\":\"CHARACTER:EVE:99999999999\",\"name\":\"N\"}"),
+        FakeSignOn::JwtWithClaims("[\"sub\",\"CHARACTER:EVE:7\",\"name\",\"N\"]"),
+        FakeSignOn::Jwt(7, "N") + ".more",
+        "e30.not*base64url.sig",
+    };
+    for (const std::string& token : others) {
+        signOn.SetAccessToken(token);
+        client->accessToken = token.c_str();
+        client->characterId = 0;
+        EXPECT_EQ(client->GetCharacterId(&name), 90000001) << token;
+        EXPECT_EQ(Str(name), "Fake Pilot");
+    }
+    EXPECT_EQ(signOn.RequestsTo("/oauth/verify").size(), others.size());
 }
 
 TEST_F(TokenTest, VerificationLearnsTheCharacterOnce) {
@@ -175,7 +233,7 @@ TEST_F(TokenTest, CharacterIsLearntWithARefreshedToken) {
     EXPECT_EQ(client->GetCharacterId(nullptr), 90000001);
     const auto requests = signOn.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].Path(), "/oauth/token");
+    EXPECT_EQ(requests[0].Path(), "/v2/oauth/token");
     EXPECT_EQ(requests[1].Path(), "/oauth/verify");
 }
 

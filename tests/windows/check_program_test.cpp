@@ -97,7 +97,7 @@ TEST_F(WinCheckProgram, StartListsLoadVersionAndTheSignedInCharacter) {
     // The stored token was cleared before the load, so the library signed in anew.
     const auto requests = signOn_.Requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests[0].Path(), "/oauth/authorize");
+    EXPECT_EQ(requests[0].Path(), "/v2/oauth/authorize");
     EXPECT_EQ(wintest::StoredRefreshToken(), "fake-refresh-2");
 }
 

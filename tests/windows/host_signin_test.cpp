@@ -96,10 +96,10 @@ TEST_F(WinHostSignIn, GetUserSignsInThroughTheBrowserAndTheLoopbackListener) {
     EXPECT_NE(log.find("GET http://localhost:3017/?code=fake-code"), std::string::npos) << log;
     const auto requests = signOn_.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].Path(), "/oauth/authorize");
-    EXPECT_EQ(requests[1].Path(), "/oauth/token");
-    EXPECT_EQ(fakes::QueryOf(requests[1].target)["grant_type"], "authorization_code");
-    EXPECT_EQ(fakes::QueryOf(requests[1].target)["code"], "fake-code");
+    EXPECT_EQ(requests[0].Path(), "/v2/oauth/authorize");
+    EXPECT_EQ(requests[1].Path(), "/v2/oauth/token");
+    EXPECT_EQ(fakes::FormOf(requests[1].body)["grant_type"], "authorization_code");
+    EXPECT_EQ(fakes::FormOf(requests[1].body)["code"], "fake-code");
     EXPECT_EQ(requests[1].Header("User-Agent"), "Quarnels");
     EXPECT_EQ(requests[1].Header("Authorization").rfind("Basic ", 0), 0u);
     EXPECT_EQ(requests[2].Path(), "/oauth/verify");
@@ -171,7 +171,7 @@ TEST_F(WinHostSignIn, AnAbortedSignInWarnsAndLeavesNobodySignedIn) {
     const auto boxes = user.Boxes();
     ASSERT_FALSE(boxes.empty());
     for (const std::string& text : boxes) EXPECT_EQ(text, "Authentication failed - No access to the ESI-API possible");
-    EXPECT_TRUE(signOn_.RequestsTo("/oauth/token").empty());
+    EXPECT_TRUE(signOn_.RequestsTo("/v2/oauth/token").empty());
     EXPECT_EQ(wintest::StoredRefreshToken(), "");
 }
 
