@@ -7,6 +7,7 @@
 IMPLEMENT_DYNAMIC(DlgAccessToken, CDialogEx)
 
 BEGIN_MESSAGE_MAP(DlgAccessToken, CDialogEx)
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 DlgAccessToken::DlgAccessToken(OAuth2* pOAuth)
@@ -53,4 +54,15 @@ void DlgAccessToken::OnCancel() {
     m_bAbort = 1;
     while (m_bRunning) Sleep(250);
     EndDialog(0);
+}
+
+// The modal loop also ends on WM_QUIT (the host is closing), which it posts again for the host's own
+// loop, and then destroys the window with the wait thread and the listener still running. That
+// counts as an abort: the window and this object are not given up before both have stopped.
+void DlgAccessToken::OnDestroy() {
+    if (m_bRunning) {
+        m_bAbort = 1;
+        while (m_bRunning) Sleep(250);
+    }
+    CDialogEx::OnDestroy();
 }

@@ -25,5 +25,7 @@ public:
     CEvent m_event;
 
 protected:
+    afx_msg void OnDestroy();
+
     DECLARE_MESSAGE_MAP()
 };

@@ -90,6 +90,29 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
     EXPECT_EQ(m_sso.RequestCount(), 2u);
 }
 
+TEST_F(HostSignIn, QuitMessageEndsTheSignInLikeAnAbortAndStaysQueued) {
+    ScopedEnv browser("BROWSER", "true");  // a browser that never comes back
+    ASSERT_NO_FATAL_FAILURE(Load());
+    qpui::ScopedObserver observer(QP_BOX_DEFAULT);
+    std::string name;
+    bool quitQueued = false;
+    ModalRun run([this, &name, &quitQueued] {
+        // The host application is closing while the sign-in waits.
+        PostQuitMessage(0);
+        const int id = GetUser(name);
+        MSG message;
+        quitQueued = PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+        return INT_PTR(id);
+    });
+    EXPECT_EQ(run.Result(), 0);
+    EXPECT_EQ(name, "Not Authenticated");
+    EXPECT_TRUE(quitQueued);
+    // The listener has let go of the port by the time GetUser returns.
+    EXPECT_FALSE(Listening());
+    EXPECT_EQ(qpui::Caption(1), "Authentication");
+    EXPECT_EQ(m_sso.RequestCount(), 0u);
+}
+
 TEST_F(HostSignIn, AbortLeavesNobodySignedIn) {
     ScopedEnv browser("BROWSER", "true");  // a browser that never comes back
     ASSERT_NO_FATAL_FAILURE(Load());

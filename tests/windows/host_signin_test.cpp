@@ -175,6 +175,36 @@ TEST_F(WinHostSignIn, AnAbortedSignInWarnsAndLeavesNobodySignedIn) {
     EXPECT_EQ(wintest::StoredRefreshToken(), "");
 }
 
+// Whether anything accepts connections on the sign-in's loopback port.
+bool SignInPortOpen() {
+    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(3017);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool open = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    closesocket(probe);
+    return open;
+}
+
+TEST_F(WinHostSignIn, AQuitMessageEndsTheSignInLikeAnAbortAndStaysQueued) {
+    wintest::StoreRefreshToken("");
+    // The browser comes back with a state of another sign-in: only the quit ends this one.
+    signOn_.SetAuthorizeState("not-this-sign-in");
+    Load();
+
+    // The host application is closing while the sign-in waits.
+    PostQuitMessage(0);
+    BSTR name = SysAllocStringByteLen("None", 4);
+    EXPECT_EQ(x.GetUser(&name), 0);
+    EXPECT_EQ(TakeBstr(name), "Not Authenticated");
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_FALSE(SignInPortOpen());
+    EXPECT_TRUE(wintest::DialogsOf(GetCurrentProcessId(), "Authentication").empty());
+    EXPECT_TRUE(signOn_.RequestsTo("/v2/oauth/token").empty());
+}
+
 TEST_F(WinHostSignIn, DownloadDialogShowsWhileTheDownloadRunsAndEndsByItself) {
     // A user who signed in before: the stored token is refreshed, no browser is needed.
     wintest::StoreRefreshToken("fake-refresh");
