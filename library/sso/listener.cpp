@@ -12,6 +12,22 @@ const int kChunkSize = 8192;
 const int kMaxRequestSize = 64 * 1024;
 // Receive calls on one connection after which a silent browser is given up.
 const int kMaxReceiveCalls = 50;
+
+// Whether a failed accept means that the listening socket itself is gone or unusable. Anything else
+// (a connection reset or aborted before it was taken, no descriptors or buffers left, an interrupted
+// call) concerns one connection, or passes, and the listener goes on.
+bool ListenSocketIsGone(int error) {
+    switch (error) {
+    case WSAENOTSOCK:
+    case WSAEBADF:
+    case WSAEINVAL:
+    case WSAEOPNOTSUPP:
+    case WSAEFAULT:
+    case WSAENETDOWN:
+    case WSANOTINITIALISED: return true;
+    default: return false;
+    }
+}
 }  // namespace
 
 int OAuth2::Login() {
@@ -85,9 +101,9 @@ UINT OAuth2::ListenThread(LPVOID param) {
             self->HandleConnection(client);
             Sleep(250);
             closesocket(client);
-        } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            self->errorText.Format("Error connecting incomeing connection: %d", WSAGetLastError());
-            break;
+        } else if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) {
+            self->errorText.Format("Error connecting incomeing connection: %d", error);
+            if (ListenSocketIsGone(error)) break;
         }
     }
 
@@ -199,7 +215,9 @@ void OAuth2::StopListener() {
         stopEvent.SetEvent();
         DWORD waited = WaitForSingleObject(doneEvent, 1000);
         for (int again = 0; waited == WAIT_TIMEOUT && again < 30; ++again) waited = WaitForSingleObject(doneEvent, 1000);
-        state = kIdle;
+        // A redirect that ended the login meanwhile keeps its outcome (2, 3 or 4).
+        int32_t listening = kListening;
+        state.compare_exchange_strong(listening, kIdle);
     }
     while (listenSocket != INVALID_SOCKET) Sleep(250);
 }

@@ -1,5 +1,7 @@
 // The loopback listener on port 3017 and the sign-in dialog, on objects of the test's own: listening
 // and stopping, the connections it drops, and whole sign-ins through the fake browser.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -151,6 +153,30 @@ TEST_F(LoopbackTest, ServesConnectionsUntilARedirectMatches) {
     EXPECT_EQ(WaitForSingleObject(m_oauth->doneEvent, 1000), WAIT_OBJECT_0);
     EXPECT_FALSE(Listening());
     EXPECT_EQ(m_oauth->accessToken, CString("fake-access"));
+}
+
+TEST_F(LoopbackTest, FailedAcceptsDoNotEndTheListener) {
+    ASSERT_EQ(m_oauth->Listen(), 1);
+    Client waiting;
+    ASSERT_TRUE(waiting.Connect());
+    // While the process has no descriptor left, every accept fails (EMFILE), as it may for any
+    // local program's doing.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit exhausted = limit;
+    exhausted.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
+    std::this_thread::sleep_for(milliseconds(350));  // several of the listener's polls
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+
+    ASSERT_TRUE(waiting.Send("GET /favicon.ico HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(waiting.ReadToEnd(), Answer(kPageMismatch));
+    EXPECT_EQ(m_oauth->state, OAuth2::kListening);
+    m_oauth->StopListener();
+    EXPECT_EQ(m_oauth->errorText, CString("Error connecting incomeing connection: 10024"));
 }
 
 TEST_F(LoopbackTest, RequestArrivingInPiecesIsAnsweredOnceWhole) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "library/sso/oauth2.h"
 #include "tests/fakes/fake_services.h"
@@ -261,6 +262,21 @@ TEST(SendAnswer, PageFollowsTheLoginState) {
     oauth.pageFailed = nullptr;
     EXPECT_EQ(AnswerFor(oauth, OAuth2::kSignedIn), "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
     EXPECT_EQ(AnswerFor(oauth, OAuth2::kFailed), "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(StopListener, KeepsTheOutcomeOfALoginThatEndedWhileItWaited) {
+    TempHome home;
+    OAuth2 oauth;
+    // A listener still busy with a redirect when the stop comes.
+    oauth.doneEvent.ResetEvent();
+    oauth.state = OAuth2::kListening;
+    std::thread stopper([&oauth] { oauth.StopListener(); });
+    // The stop request stands once the stopper has seen state 1; then the exchange ends.
+    EXPECT_EQ(WaitForSingleObject(oauth.stopEvent, 5000), WAIT_OBJECT_0);
+    oauth.state = OAuth2::kSignedIn;
+    oauth.doneEvent.SetEvent();
+    stopper.join();
+    EXPECT_EQ(oauth.state, OAuth2::kSignedIn);
 }
 
 }  // namespace
