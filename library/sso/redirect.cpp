@@ -6,6 +6,23 @@
 namespace {
 const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
 const int kVerbPost = 0;
+
+// The text with the characters that HTML gives a meaning written as entities, so that a server's
+// reason phrase or a network message shows as text on the page.
+CString HtmlEscape(const CString& text) {
+    CString escaped;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        switch (text[i]) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&#39;"; break;
+        default: escaped.AppendChar(text[i]); break;
+        }
+    }
+    return escaped;
+}
 }  // namespace
 
 void OAuth2::OnRedirect(const FieldList& fields) {
@@ -61,7 +78,7 @@ void OAuth2::SendAnswer(SOCKET client) {
     case kSignedIn: page = pageSuccess; break;
     case kNoTokens: page = pageDenied; break;
     case kFailed:
-        if (pageFailed) page.Format(pageFailed, static_cast<LPCSTR>(errorText));
+        if (pageFailed) page.Format(pageFailed, HtmlEscape(errorText).GetString());
         break;
     default: break;
     }

@@ -257,6 +257,11 @@ TEST(SendAnswer, PageFollowsTheLoginState) {
     EXPECT_EQ(AnswerFor(oauth, OAuth2::kNoTokens), Answer("<html><body>Abgelehnt</body></html>"));
     oauth.errorText = "400 Bad Request";
     EXPECT_EQ(AnswerFor(oauth, OAuth2::kFailed), Answer("<html><body>Fehlgeschlagen: 400 Bad Request</body></html>"));
+    // A server's reason phrase is shown as text, never taken for markup.
+    oauth.errorText = "502 <script>alert('x & \"y\"')</script>";
+    EXPECT_EQ(AnswerFor(oauth, OAuth2::kFailed),
+              Answer("<html><body>Fehlgeschlagen: 502 &lt;script&gt;alert(&#39;x &amp; &quot;y&quot;&#39;)"
+                     "&lt;/script&gt;</body></html>"));
 
     oauth.pageSuccess = nullptr;
     oauth.pageFailed = nullptr;
