@@ -21,6 +21,8 @@ run_suite() {  # folder, extra cmake arguments..., then -- and ctest arguments
 
 run_suite build
 run_suite build-asan -DQUARNELS_SANITIZE=address -DQUARNELS_BENCH=OFF
-run_suite build-tsan -DQUARNELS_SANITIZE=thread -DQUARNELS_BENCH=OFF
+# This build signs in as an application of its own, which a host test checks reaches the service.
+run_suite build-tsan -DQUARNELS_SANITIZE=thread -DQUARNELS_BENCH=OFF \
+  -DQUARNELS_CLIENT_ID=MYOWNCLIENTID42 -DQUARNELS_CLIENT_SECRET=MyOwnSecret0123456789
 # The Windows deliverables, cross-built and tested under Wine.
 bash scripts/test-windows.sh build-win

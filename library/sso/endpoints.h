@@ -9,7 +9,8 @@ struct service_endpoints {
 };
 
 // The game's public services. As a testing aid, the environment variables QUARNELS_SSO_URL and
-// QUARNELS_ESI_URL replace them (read when the sign-on object is made, once per load).
+// QUARNELS_ESI_URL replace them when they name a loopback host; any other value is ignored with a
+// line to the debugger output (read when the sign-on object is made, once per load).
 service_endpoints ReadServiceEndpoints();
 
 // The application's OAuth2 client id and secret, chosen when the library is built.

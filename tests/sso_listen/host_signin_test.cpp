@@ -58,6 +58,10 @@ protected:
 
 TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefreshToken) {
     ScopedEnv browser("BROWSER", QUARNELS_FAKE_BROWSER);
+    // A build configured with an application of its own signs in as that one; the fake then takes
+    // no other.
+    const std::string ownClient = QUARNELS_CONFIGURED_CLIENT_ID;
+    if (!ownClient.empty()) m_sso.SetClient(ownClient, QUARNELS_CONFIGURED_CLIENT_SECRET);
     // The service's tokens name the character; the verify endpoint would name another one.
     m_sso.SetCharacter(1, "Not Asked");
     m_sso.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer(fakes::FakeSignOn::Jwt(2112345678, "Ana Tester"),
@@ -79,6 +83,9 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
     EXPECT_FALSE(Listening());
     const auto authorize = m_sso.RequestsTo("/v2/oauth/authorize");
     ASSERT_EQ(authorize.size(), 1u);
+    if (!ownClient.empty()) {
+        EXPECT_EQ(fakes::QueryOf(authorize[0].target)["client_id"], ownClient);
+    }
     EXPECT_EQ(m_sso.RequestsTo("/v2/oauth/token").size(), 1u);
     EXPECT_EQ(m_sso.RequestsTo("/oauth/verify").size(), 0u);
     EXPECT_NE(ReadFile(m_home.File("browser.log")).find(kPageSuccess), std::string::npos);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "library/sso/oauth2.h"
 #include "tests/fakes/fake_services.h"
@@ -282,6 +283,32 @@ TEST(StopListener, KeepsTheOutcomeOfALoginThatEndedWhileItWaited) {
     oauth.doneEvent.SetEvent();
     stopper.join();
     EXPECT_EQ(oauth.state, OAuth2::kSignedIn);
+}
+
+TEST(ServiceEndpoints, TestingOverrideIsTakenOnlyForLoopbackHosts) {
+    TempHome home;
+    for (const std::string base : {"http://127.0.0.1:8080", "http://127.255.0.9", "https://LOCALHOST:1", "http://[::1]:3000",
+                                   "http://[::1]"}) {
+        ScopedEnv sso("QUARNELS_SSO_URL", base + "/");
+        ScopedEnv esi("QUARNELS_ESI_URL", base + "/esi/");
+        OAuth2 oauth;
+        EXPECT_EQ(std::string(oauth.tokenUrl), base + "/v2/oauth/token");
+        EXPECT_EQ(std::string(oauth.esiBaseUrl), base + "/esi/");
+    }
+    for (const char* elsewhere : {"http://example.com", "http://128.0.0.1", "http://127.0.0.1.example.com",
+                                  "http://localhost.example.com:80", "http://127.0.0.1@example.com",
+                                  "http://example.com/127.0.0.1", "ftp://127.0.0.1", "127.0.0.1:80", "http://[::2]",
+                                  "http://127.0.0.256", "http://127.0.0.1:80x", "http://10.0.0.1"}) {
+        ScopedEnv sso("QUARNELS_SSO_URL", elsewhere);
+        ScopedEnv esi("QUARNELS_ESI_URL", elsewhere);
+        testing::internal::CaptureStderr();
+        OAuth2 oauth;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::string(oauth.authorizeUrl), "https://login.eveonline.com/v2/oauth/authorize") << elsewhere;
+        EXPECT_EQ(std::string(oauth.esiBaseUrl), "https://esi.evetech.net/") << elsewhere;
+        EXPECT_NE(said.find("QUARNELS_SSO_URL ignored"), std::string::npos) << said;
+        EXPECT_NE(said.find("QUARNELS_ESI_URL ignored"), std::string::npos) << said;
+    }
 }
 
 }  // namespace
