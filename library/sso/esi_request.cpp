@@ -2,8 +2,9 @@
 #include "library/sso/oauth2.h"
 
 CString OAuth2::EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
-                           BOOL tolerate403) {
+                           BOOL tolerate403, int* status) {
     CString answer;
+    if (status) *status = 0;
     CString token = GetAccessToken();
     const int character = GetCharacterId(nullptr);
     // Learning the character may have signed in anew; that token is the one to send.
@@ -19,7 +20,9 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     headers.Format("accept: application/json\r\nauthorization: Bearer %s\r\n", token.GetString());
     if (token.IsEmpty()) return answer;
 
-    int status = 0;
-    WebAccess(verb, url, body, &status, &answer, nullptr, nullptr, headers, pages, tolerate403);
+    int answered = 0;
+    // A request that broke off after its status came is no answer either.
+    if (WebAccess(verb, url, body, &answered, &answer, nullptr, nullptr, headers, pages, tolerate403) && status)
+        *status = answered;
     return answer;
 }

@@ -57,6 +57,8 @@ CString JsonText(const cJSON* node) {
 
 int JsonFlag(const cJSON* node) { return node && cJSON_IsTrue(node) ? 1 : 0; }
 
+bool JsonIsArray(const cJSON* node) { return node && cJSON_IsArray(node); }
+
 int JsonArraySize(const cJSON* node) {
     int count = 0;
     if (node)

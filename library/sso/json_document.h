@@ -44,6 +44,9 @@ inline double JsonDouble(const cJSON* object, const char* key) { return JsonDoub
 inline CString JsonText(const cJSON* object, const char* key) { return JsonText(JsonMember(object, key)); }
 inline int JsonFlag(const cJSON* object, const char* key) { return JsonFlag(JsonMember(object, key)); }
 
+// Whether the node (null allowed) is an array.
+bool JsonIsArray(const cJSON* node);
+
 // The number of children of a node (0 for null or a node without children), and child `index`
 // counted from 0 (null when there are not that many).
 int JsonArraySize(const cJSON* node);

@@ -68,9 +68,10 @@ public:
     void VerifyToken();
     int GetCharacterId(CString* name);
 
-    // Web API request.
+    // Web API request. `status` (may be null) receives the answer's HTTP status, or 0 when no answer
+    // came (no token, or the request failed), so that a download can tell an error answer from data.
     CString EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
-                       BOOL tolerate403);
+                       BOOL tolerate403, int* status = nullptr);
 
     static CString GetIniPath();
 
