@@ -2,6 +2,7 @@
 
 #include "library/database/database.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/esi_answer.h"
 #include "library/esi/market_book.h"
 #include "library/sso/json_document.h"
 
@@ -59,8 +60,14 @@ void DownloadMarketOrders(int64_t station, CString* regionId, int typeId, int se
         CString path;
         path.Format("v1/markets/%s/orders/?datasource=tranquility&order_type=%s&page=%d&type_id=%d",
                     static_cast<LPCSTR>(*regionId), side, page, typeId);
-        const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, FALSE);
-        if (!document.Parse(answer)) return;
+        int status = 0;
+        const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, FALSE, &status);
+        if (!ParseSuccessfulAnswer(document, answer, status)) {
+            // Part of a book would price from the wrong orders and count as fresh: keep none, so
+            // the query answers 0.0 and the next one downloads again.
+            RemoveMarketOrders(station, typeId, sell);
+            return;
+        }
         const int count = JsonArraySize(document.root);
         if (count == 0) return;
         for (int i = 0; i < count; ++i) {

@@ -298,24 +298,26 @@ TEST_F(MarketDownloadTest, AnEmptyPageEndsTheDownloadAndKeepsTheEarlierOrders) {
     EXPECT_TRUE(IsMarketFresh(kJita, kTritanium, 1));
 }
 
-TEST_F(MarketDownloadTest, ATextThatIsNotJsonEndsTheDownload) {
-    const fakes::HeaderList three = {{"X-Pages", "3"}};
-    api.Set(OrdersTarget("10000002", "sell", 1), 200, Orders({Order(kJita, 1, 5.0)}), three);
-    api.Set(OrdersTarget("10000002", "sell", 2), 200, "<html>busy</html>", three);
-    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 1), 5.0);
-    EXPECT_EQ(api.RequestCount(), 2u);
-}
+// A page fails when its request fails, its status is 300 or more, or its text is not JSON. Part of
+// a book is no book: the price is not taken from the first page's orders, and nothing stays fresh.
+TEST_F(MarketDownloadTest, AFailedLaterPageLeavesNoBookAndTheNextQueryDownloadsAgain) {
+    const fakes::HeaderList two = {{"X-Pages", "2"}};
+    api.Set(OrdersTarget("10000002", "sell", 1), 200, Orders({Order(kJita, 100, 5.0)}), two);
+    const std::vector<fakes::HttpResponse> failures = {
+        fakes::HttpResponse::Text(502, "{\"error\":\"Bad gateway\"}", "application/json"),
+        fakes::HttpResponse::Text(200, "<html>busy</html>"), fakes::HttpResponse::CloseWithoutAnswer()};
+    for (const fakes::HttpResponse& failure : failures) {
+        api.Set(OrdersTarget("10000002", "sell", 2), failure);
+        EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 100), 0.0) << failure.body;
+        EXPECT_EQ(g_MarketOrders.GetCount(), 0) << failure.body;
+    }
+    EXPECT_EQ(api.RequestCount(), 6u);
+    EXPECT_EQ(esitest::BoxTexts(), std::vector<std::string>{"Web Access failed: 502\n{\"error\":\"Bad gateway\"}"});
 
-// An error object parses: its members are elements without orders, and the next page is asked for.
-TEST_F(MarketDownloadTest, AnErrorObjectOnAPageKeepsNothingButTheDownloadGoesOn) {
-    const fakes::HeaderList three = {{"X-Pages", "3"}};
-    api.Set(OrdersTarget("10000002", "sell", 1), 200, Orders({Order(kJita, 1, 5.0)}), three);
-    api.Set(OrdersTarget("10000002", "sell", 2), 500, "{\"error\":\"Internal error\",\"status\":500}");
-    api.Set(OrdersTarget("10000002", "sell", 3), 200, Orders({Order(kJita, 1, 6.0)}), three);
-    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 2), 11.0);
-    EXPECT_EQ(api.RequestCount(), 3u);
-    EXPECT_EQ(esitest::BoxTexts(),
-              std::vector<std::string>{"Web Access failed: 500\n{\"error\":\"Internal error\",\"status\":500}"});
+    api.Set(OrdersTarget("10000002", "sell", 2), 200, Orders({Order(kJita, 100, 1.0)}), two);
+    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 100), 100.0);
+    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 200), 600.0);
+    EXPECT_EQ(api.RequestCount(), 8u);
 }
 
 TEST_F(MarketDownloadTest, AFailedFirstPageLeavesNoBook) {
