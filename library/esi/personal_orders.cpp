@@ -3,13 +3,17 @@
 #include "library/database/database.h"
 #include "library/dates_and_hubs.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/esi_answer.h"
 #include "library/sso/json_document.h"
 
 void DownloadPersonalOrders(OAuth2* oauth) {
     g_PersonalOrders.RemoveAll();
-    const CString answer = oauth->EsiRequest("GET", "v2/characters/&user&/orders/", "", nullptr, FALSE);
+    int status = 0;
+    const CString answer = oauth->EsiRequest("GET", "v2/characters/&user&/orders/", "", nullptr, FALSE, &status);
     JsonDocument document;
-    if (!document.Parse(answer)) return;
+    // Only a list of orders is an answer. Anything else leaves the list empty, so the next query asks
+    // again instead of answering 0 until the library is loaded anew.
+    if (!ParseSuccessfulAnswer(document, answer, status) || !JsonIsArray(document.root)) return;
     const int count = JsonArraySize(document.root);
     for (int i = 0; i < count; ++i) {
         const cJSON* element = JsonArrayItem(document.root, i);
