@@ -2,6 +2,7 @@
 
 #include "library/database/database.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
 namespace {
@@ -116,8 +117,7 @@ int GetAssetQuantity(const CString& itemName, const CString& containerName) {
     const item_entry* record = FindItemByName(itemName);
     const int32_t typeId = record ? static_cast<int32_t>(record->type_id) : 0;
 
-    // Sums in 32 bits, wrapping like the quantities the web API gives.
-    uint32_t sum = 0;
+    int64_t sum = 0;
     const auto addFrom = [&](const asset_array& assets, const container_name_map& names) {
         for (INT_PTR i = 0; i < assets.GetSize(); ++i) {
             const asset_entry& entry = assets[i];
@@ -125,10 +125,10 @@ int GetAssetQuantity(const CString& itemName, const CString& containerName) {
             CString container;
             if (!names.Lookup(entry.location_id, container)) container.Empty();
             if (containerName.IsEmpty() || SameText(containerName, container))
-                sum += static_cast<uint32_t>(entry.quantity);
+                sum += entry.quantity;
         }
     };
     addFrom(g_CharAssets, g_CharAssetNames);
     addFrom(g_CorpAssets, g_CorpAssetNames);
-    return static_cast<int>(sum);
+    return ClampQuantity(sum);
 }

@@ -2,6 +2,7 @@
 
 #include "library/database/database.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
 void DownloadIndustryJobs(OAuth2* oauth) {
@@ -30,10 +31,14 @@ int GetProductionAmount(const CString& item) {
     if (now - g_IndustryJobsTime.GetTime() > 900) RunDownload("Industry jobs", &DownloadIndustryJobs);
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
-    uint32_t sum = 0;
+    int64_t sum = 0;
     for (INT_PTR i = 0; i < g_IndustryJobs.GetSize(); ++i) {
         const production_info& job = g_IndustryJobs[i];
-        if (job.product_type_id == typeId) sum += job.runs * job.output_per_run;
+        if (job.product_type_id != typeId) continue;
+        // Two 32-bit factors can pass even 63 bits; a job beyond the largest count already decides
+        // the clamped total.
+        const uint64_t units = uint64_t(job.runs) * job.output_per_run;
+        sum += int64_t(units < uint64_t(INT_MAX) ? units : uint64_t(INT_MAX));
     }
-    return static_cast<int>(sum);
+    return ClampQuantity(sum);
 }

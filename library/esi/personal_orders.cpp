@@ -4,6 +4,7 @@
 #include "library/dates_and_hubs.h"
 #include "library/esi/download_dialog.h"
 #include "library/esi/esi_answer.h"
+#include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
 void DownloadPersonalOrders(OAuth2* oauth) {
@@ -36,7 +37,7 @@ int GetPersonalOrderVolume(const CString& hub, const CString& item, int sell) {
     if (g_PersonalOrders.IsEmpty()) RunDownload("Personal Orders", &DownloadPersonalOrders);
 
     const uint32_t wantedSide = sell ? 0 : 1;
-    uint32_t sum = 0;
+    int64_t sum = 0;
     POSITION position = g_PersonalOrders.GetHeadPosition();
     while (position) {
         const charorder& order = g_PersonalOrders.GetNext(position);
@@ -44,5 +45,5 @@ int GetPersonalOrderVolume(const CString& hub, const CString& item, int sell) {
             LocationSelected(station, order.location_id))
             sum += order.volume_remain;
     }
-    return static_cast<int>(sum);
+    return ClampQuantity(sum);
 }

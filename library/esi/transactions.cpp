@@ -3,6 +3,7 @@
 #include "library/database/database.h"
 #include "library/dates_and_hubs.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
 void DownloadTransactions(OAuth2* oauth) {
@@ -33,13 +34,13 @@ int GetTransactionQuantity(const CString& item, const CString& hub, int days, in
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
 
-    uint32_t sum = 0;
+    int64_t sum = 0;
     for (INT_PTR i = 0; i < g_Transactions.GetSize(); ++i) {
         const transaction_entry& entry = g_Transactions[i];
         const bool sideMatches = sold ? entry.is_buy == 0 : entry.is_buy != 0;
         if (sideMatches && LocationSelected(station, entry.location_id) && entry.date.GetTime() >= cutoff &&
             entry.type_id == typeId)
-            sum += static_cast<uint32_t>(entry.quantity);
+            sum += entry.quantity;
     }
-    return static_cast<int>(sum);
+    return ClampQuantity(sum);
 }

@@ -403,12 +403,12 @@ TEST_F(AssetQueryTest, ANameIsNeverCarriedOverFromTheEntryBefore) {
     EXPECT_EQ(GetAssetQuantity("Tritanium", "Ore"), 1);
 }
 
-TEST_F(AssetQueryTest, TheSumWrapsAt32Bits) {
-    Add(g_CharAssets, kTritanium, INT_MAX, 1);
-    Add(g_CorpAssets, kTritanium, 2, 1);
-    EXPECT_EQ(GetAssetQuantity("Tritanium", ""), INT_MIN + 1);
-    Add(g_CharAssets, kTritanium, INT_MAX, 1);
-    EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 0);
+TEST_F(AssetQueryTest, TheSumStopsAtTheLargestCount) {
+    Add(g_CharAssets, kTritanium, 2000000000, 1);
+    Add(g_CorpAssets, kTritanium, 2000000000, 1);
+    EXPECT_EQ(GetAssetQuantity("Tritanium", ""), INT_MAX);
+    Add(g_CharAssets, kPyerite, -5, 1);
+    EXPECT_EQ(GetAssetQuantity("Pyerite", ""), 0);
 }
 
 }  // namespace

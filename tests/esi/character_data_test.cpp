@@ -233,11 +233,14 @@ TEST_F(PersonalOrdersTest, SidesAndLocations) {
     EXPECT_EQ(api.RequestCount(), 1u);
 }
 
-TEST_F(PersonalOrdersTest, TheSumWrapsAt32Bits) {
+TEST_F(PersonalOrdersTest, TheSumStopsAtTheLargestCount) {
     api.Set(kOrders, 200,
-            Array({PersonalOrder(kTritanium, false, INT_MAX, kJita), PersonalOrder(kTritanium, false, INT_MAX, kJita),
-                   PersonalOrder(kTritanium, false, 3, kJita)}));
-    EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 1);
+            Array({PersonalOrder(kTritanium, false, 2000000000, kJita),
+                   PersonalOrder(kTritanium, false, 2000000000, kJita),
+                   PersonalOrder(kTritanium, true, 2000000000, kJita),
+                   PersonalOrder(kTritanium, true, 147483647, kJita)}));
+    EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), INT_MAX);
+    EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 0), INT_MAX);
 }
 
 // ---- wallet transactions ----
@@ -367,11 +370,14 @@ TEST_F(TransactionsTest, ARootObjectStampsAndGivesOneRecordPerMember) {
     EXPECT_EQ(g_Transactions[1].date.GetTime(), -1);
 }
 
-TEST_F(TransactionsTest, TheSumWrapsAt32Bits) {
+TEST_F(TransactionsTest, TheSumStopsAtTheLargestCount) {
     const std::string date = Recent();
     api.Set(kTransactions, 200,
-            Array({Transaction(kTritanium, false, INT_MAX, kJita, date), Transaction(kTritanium, false, 10, kJita, date)}));
-    EXPECT_EQ(GetTransactionQuantity("Tritanium", "Jita", 1, 1), INT_MIN + 9);
+            Array({Transaction(kTritanium, false, 2000000000, kJita, date),
+                   Transaction(kTritanium, false, 2000000000, kJita, date),
+                   Transaction(kTritanium, true, -5, kJita, date)}));
+    EXPECT_EQ(GetTransactionQuantity("Tritanium", "Jita", 1, 1), INT_MAX);
+    EXPECT_EQ(GetTransactionQuantity("Tritanium", "Jita", 1, 0), 0);
 }
 
 // ---- industry jobs ----
@@ -482,15 +488,21 @@ TEST_F(IndustryJobsTest, ARootObjectStampsAndGivesOneJobPerMember) {
     EXPECT_EQ(api.RequestCount(), 1u);
 }
 
-TEST_F(IndustryJobsTest, ProductsAndSumsWrapAt32Bits) {
+TEST_F(IndustryJobsTest, ProductsAndSumsStopAtTheLargestCount) {
     uint32_t perRun = 0;
     const item_entry* batch = BatchProduct(&perRun);
     ASSERT_NE(batch, nullptr);
-    const long long runs = 2000000000LL / perRun + 1;  // runs x units passes 2^31
+    // Each job alone stays below 2^31 units; the two together pass it.
+    const long long runs = 2000000000LL / perRun;
     api.Set(kJobs, 200, Array({Job(1000, batch->type_id, runs), Job(1000, batch->type_id, runs)}));
-    const uint32_t expected = uint32_t(runs) * perRun * 2u;
-    EXPECT_EQ(GetProductionAmount(batch->name), int32_t(expected));
-    EXPECT_LT(GetProductionAmount(batch->name), 0);
+    EXPECT_EQ(GetProductionAmount(batch->name), INT_MAX);
+
+    // Runs read as an unsigned count: one job of 2^32 - 1 runs passes even 2^32 units.
+    api.Set(kJobs, 200, Array({Job(1000, batch->type_id, -1), Job(1000, kTritanium, 2000000000),
+                               Job(1000, kTritanium, 2000000000)}));
+    g_IndustryJobsTime = CTime(time(nullptr) - 901);
+    EXPECT_EQ(GetProductionAmount(batch->name), INT_MAX);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), INT_MAX);
 }
 
 }  // namespace
