@@ -1,19 +1,28 @@
 #include "library/esi/assets.h"
 
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
 #include "library/database/database.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
 namespace {
+
+// The most ids the web API's names endpoints take in one request.
+const size_t kNamesPerRequest = 1000;
 
 bool SameText(LPCSTR a, LPCSTR b) {
     return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b)) == 0;
 }
 
 // Requests the asset pages of one owner and keeps the items in unlocked containers, each container
-// recorded with an empty name. A page that does not parse, or holds no element, ends the walk.
-void DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner, bool ownerInPath,
+// recorded with an empty name. An empty page or the last announced page ends the walk. False when a
+// page failed: the pages before it are only part of the owner's assets.
+bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner, bool ownerInPath,
                         BOOL tolerate403, asset_array& assets, container_name_map& names) {
     int page = 1;
     int pageCount = 1;
@@ -24,73 +33,95 @@ void DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
             path.Format(pathFormat, owner, page);
         else
             path.Format(pathFormat, page);
-        const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, tolerate403);
-        bool failed = !document.Parse(answer);
-        if (!failed) {
-            const int count = JsonArraySize(document.root);
-            failed = count == 0;
-            for (int i = 0; i < count; ++i) {
-                const cJSON* element = JsonArrayItem(document.root, i);
-                asset_entry entry;
-                entry.location_id = JsonInt64(element, "location_id");
-                entry.quantity = JsonInt(element, "quantity");
-                entry.type_id = JsonInt(element, "type_id");
-                if (!SameText(JsonText(element, "location_flag"), "Unlocked")) continue;
-                assets.Add(entry);
-                names[entry.location_id] = CString();
-            }
+        int status = 0;
+        const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, tolerate403, &status);
+        if (tolerate403 && status == 403) {
+            // The character may not read these assets: the owner has none for this download.
+            assets.RemoveAll();
+            names.RemoveAll();
+            return true;
         }
-        ++page;
-        if (failed || page > pageCount) break;
+        if (!ParseSuccessfulAnswer(document, answer, status)) return false;
+        const int count = JsonArraySize(document.root);
+        if (count == 0) return true;
+        for (int i = 0; i < count; ++i) {
+            const cJSON* element = JsonArrayItem(document.root, i);
+            asset_entry entry;
+            entry.location_id = JsonInt64(element, "location_id");
+            entry.quantity = JsonInt(element, "quantity");
+            entry.type_id = JsonInt(element, "type_id");
+            if (!SameText(JsonText(element, "location_flag"), "Unlocked")) continue;
+            assets.Add(entry);
+            names[entry.location_id] = CString();
+        }
+        if (++page > pageCount) return true;
     }
 }
 
-// Names the recorded containers with one request carrying all their ids.
-void DownloadContainerNames(OAuth2* oauth, const CString& path, container_name_map& names) {
-    CString body = "[";
-    POSITION position = names.GetStartPosition();
-    bool first = true;
-    while (position) {
-        __int64 id = 0;
-        CString name;
-        names.GetNextAssoc(position, id, name);
-        if (!first) body += ",";
-        body.AppendFormat("%lld", id);
-        first = false;
+// Names the containers of the kept items, in the order the items first recorded them, in batches
+// the names endpoint takes. A batch that fails leaves only its own names empty.
+void DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_array& assets,
+                            container_name_map& names) {
+    std::vector<int64_t> ids;
+    std::unordered_set<int64_t> listed;
+    for (INT_PTR i = 0; i < assets.GetSize(); ++i)
+        if (listed.insert(assets[i].location_id).second) ids.push_back(assets[i].location_id);
+
+    for (size_t first = 0; first < ids.size(); first += kNamesPerRequest) {
+        const size_t end = std::min(ids.size(), first + kNamesPerRequest);
+        CString body = "[";
+        for (size_t i = first; i < end; ++i)
+            body.AppendFormat(i == first ? "%lld" : ",%lld", static_cast<long long>(ids[i]));
+        body += "]";
+        int status = 0;
+        const CString answer = oauth->EsiRequest("POST", path, body, nullptr, FALSE, &status);
+        JsonDocument document;
+        if (!ParseSuccessfulAnswer(document, answer, status)) continue;
+        const int count = JsonArraySize(document.root);
+        for (int i = 0; i < count; ++i) {
+            const cJSON* element = JsonArrayItem(document.root, i);
+            names[JsonInt64(element, "item_id")] = JsonText(element, "name");
+        }
     }
-    body += "]";
-    const CString answer = oauth->EsiRequest("POST", path, body, nullptr, FALSE);
-    JsonDocument document;
-    if (!document.Parse(answer)) return;
-    const int count = JsonArraySize(document.root);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* element = JsonArrayItem(document.root, i);
-        names[JsonInt64(element, "item_id")] = JsonText(element, "name");
-    }
+}
+
+void EmptyAssetCaches() {
+    g_CharAssets.RemoveAll();
+    g_CharAssetNames.RemoveAll();
+    g_CorpAssets.RemoveAll();
+    g_CorpAssetNames.RemoveAll();
 }
 
 }  // namespace
 
 void DownloadAssets(OAuth2* oauth) {
-    DownloadCharacterAssets(oauth);
-    DownloadCorporationAssets(oauth);
+    const CTime before = g_AssetsTime;
+    if (DownloadCharacterAssets(oauth) && DownloadCorporationAssets(oauth)) return;
+    // Part of the assets would be counted as all of them for 900 seconds. Keep none and leave the
+    // stamp as it was, so the next query downloads again.
+    EmptyAssetCaches();
+    g_AssetsTime = before;
 }
 
-void DownloadCharacterAssets(OAuth2* oauth) {
+bool DownloadCharacterAssets(OAuth2* oauth) {
     g_CharAssets.RemoveAll();
     g_CharAssetNames.RemoveAll();
-    DownloadAssetPages(oauth, "v5/characters/&user&/assets/?page=%d", 0, false, FALSE, g_CharAssets,
-                       g_CharAssetNames);
-    // Stamped however the pages ended, so a failed run is not repeated for 900 seconds.
+    if (!DownloadAssetPages(oauth, "v5/characters/&user&/assets/?page=%d", 0, false, FALSE, g_CharAssets,
+                            g_CharAssetNames)) {
+        g_CharAssets.RemoveAll();
+        g_CharAssetNames.RemoveAll();
+        return false;
+    }
     g_AssetsTime = CTime(_time64(nullptr));
     if (g_CharAssetNames.GetCount() > 0) DownloadCharacterAssetNames(oauth);
+    return true;
 }
 
 void DownloadCharacterAssetNames(OAuth2* oauth) {
-    DownloadContainerNames(oauth, "v1/characters/&user&/assets/names/", g_CharAssetNames);
+    DownloadContainerNames(oauth, "v1/characters/&user&/assets/names/", g_CharAssets, g_CharAssetNames);
 }
 
-void DownloadCorporationAssets(OAuth2* oauth) {
+bool DownloadCorporationAssets(OAuth2* oauth) {
     g_CorpAssets.RemoveAll();
     g_CorpAssetNames.RemoveAll();
     int32_t corporationId = 0;
@@ -100,16 +131,21 @@ void DownloadCorporationAssets(OAuth2* oauth) {
         if (document.Parse(answer)) corporationId = JsonInt(document.root, "corporation_id");
     }
     // A character may not read its corporation's assets: a 403 answer raises no message box.
-    DownloadAssetPages(oauth, "v5/corporations/%d/assets/?page=%d", corporationId, true, TRUE, g_CorpAssets,
-                       g_CorpAssetNames);
+    if (!DownloadAssetPages(oauth, "v5/corporations/%d/assets/?page=%d", corporationId, true, TRUE, g_CorpAssets,
+                            g_CorpAssetNames)) {
+        g_CorpAssets.RemoveAll();
+        g_CorpAssetNames.RemoveAll();
+        return false;
+    }
     g_AssetsTime = CTime(_time64(nullptr));
     if (g_CorpAssetNames.GetCount() > 0) DownloadCorporationAssetNames(oauth, corporationId);
+    return true;
 }
 
 void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
     CString path;
     path.Format("v1/corporations/%d/assets/names/", corporationId);
-    DownloadContainerNames(oauth, path, g_CorpAssetNames);
+    DownloadContainerNames(oauth, path, g_CorpAssets, g_CorpAssetNames);
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {

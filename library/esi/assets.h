@@ -28,9 +28,11 @@ extern container_name_map g_CorpAssetNames;
 // character's and the corporation's; downloads first when the caches are older than 900 seconds.
 int GetAssetQuantity(const CString& itemName, const CString& containerName);
 
-// The downloads, run on the download dialog's worker thread.
+// The downloads, run on the download dialog's worker thread. The two owners' downloads stamp
+// g_AssetsTime and return true when they read every page; after a failed page they leave their
+// caches empty and return false, and DownloadAssets then keeps nothing and leaves the stamp.
 void DownloadAssets(OAuth2* oauth);
-void DownloadCharacterAssets(OAuth2* oauth);
+bool DownloadCharacterAssets(OAuth2* oauth);
 void DownloadCharacterAssetNames(OAuth2* oauth);
-void DownloadCorporationAssets(OAuth2* oauth);
+bool DownloadCorporationAssets(OAuth2* oauth);
 void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId);
