@@ -1,6 +1,5 @@
 #include "library/esi/download_dialog.h"
 
-#include "framework/afxthread.h"
 #include "resources/resource.h"
 
 namespace {
@@ -15,7 +14,27 @@ END_MESSAGE_MAP()
 
 CEsiDownloadDlg::CEsiDownloadDlg() : CDialogEx(IDD_ESI_DOWNLOAD) {}
 
-CEsiDownloadDlg::~CEsiDownloadDlg() = default;
+// Should DoModal have been left by an exception, the worker still must not outlive this object.
+CEsiDownloadDlg::~CEsiDownloadDlg() { WaitForWorker(); }
+
+INT_PTR CEsiDownloadDlg::DoModal() {
+    const INT_PTR result = CDialogEx::DoModal();
+    if (!m_pWorkerThread) return result;
+    // The loop also ends on WM_QUIT, with the worker still writing the caches and reading this
+    // object. Take the quit message out of the way and give it back once the worker has ended.
+    MSG quit{};
+    const BOOL quitting = ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    WaitForWorker();
+    if (quitting) ::PostQuitMessage(static_cast<int>(quit.wParam));
+    return result;
+}
+
+void CEsiDownloadDlg::WaitForWorker() {
+    if (!m_pWorkerThread) return;
+    ::WaitForSingleObject(m_pWorkerThread->m_hThread, INFINITE);
+    delete m_pWorkerThread;
+    m_pWorkerThread = nullptr;
+}
 
 void CEsiDownloadDlg::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
@@ -24,9 +43,17 @@ void CEsiDownloadDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CEsiDownloadDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    // Without a worker nothing would ever end the dialog.
-    if (!AfxBeginThread(&CEsiDownloadDlg::DownloadThread, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr))
+    m_hWndToNotify = m_hWnd;
+    // Kept, not deleting itself, so that DoModal can wait for the thread's end.
+    m_pWorkerThread = AfxBeginThread(&CEsiDownloadDlg::DownloadThread, this, THREAD_PRIORITY_NORMAL, 0,
+                                     CREATE_SUSPENDED, nullptr);
+    if (m_pWorkerThread) {
+        m_pWorkerThread->m_bAutoDelete = FALSE;
+        m_pWorkerThread->ResumeThread();
+    } else {
+        // Without a worker nothing would ever end the dialog.
         EndDialog(0);
+    }
     return TRUE;
 }
 
@@ -50,7 +77,7 @@ UINT CEsiDownloadDlg::DownloadThread(LPVOID param) {
     } catch (...) {
         // Anything else thrown would end the host's process on this thread.
     }
-    ::PostMessageA(dialog->m_hWnd, kDownloadFinished, 0, 0);
+    ::PostMessageA(dialog->m_hWndToNotify, kDownloadFinished, 0, 0);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "framework/afxthread.h"
 #include "framework/afxwin.h"
 #include "library/sso/oauth2.h"
 
@@ -15,6 +16,10 @@ public:
 
     CEsiDownloadDlg();
     ~CEsiDownloadDlg() override;
+
+    // Returns only once the worker has ended, however the modal loop ended. A WM_QUIT that ended it
+    // (the host closing) is posted again afterwards, for the host's own loop.
+    INT_PTR DoModal() override;
 
     static UINT DownloadThread(LPVOID param);
 
@@ -37,6 +42,14 @@ protected:
     afx_msg LRESULT OnDownloadFinished(WPARAM, LPARAM);
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    void WaitForWorker();
+
+    // The worker thread, kept until it has ended, and the window it reports to. The worker reads
+    // the copy: the window may be gone, and m_hWnd cleared, while it still runs.
+    CWinThread* m_pWorkerThread = nullptr;
+    HWND m_hWndToNotify = nullptr;
 };
 
 // Runs a mode-0 download in the dialog on the calling thread and returns when it has finished.

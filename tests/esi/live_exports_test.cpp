@@ -199,6 +199,31 @@ TEST_F(LiveExports, MarketPricesTheHubsBookOfTheAskedSide) {
     ExpectSignedInByRefresh();
 }
 
+// The host closing: a WM_QUIT ends the download dialog's loop while the download still runs. The
+// query waits for it, and the quit message stays for the host's own loop.
+TEST_F(LiveExports, AQuitMessageDuringADownloadWaitsForIt) {
+    const unsigned before = firstRecord_;
+    // Answers only once the dialog is gone, so the download outlasts the modal loop.
+    api.SetHandler(
+        "/v1/markets/10000043/orders/?datasource=tranquility&order_type=sell&page=1&type_id=34",
+        [before](const fakes::HttpRequest&) {
+            const unsigned dialog = qpui::WaitDialog("ESI Download", 10000, before, false);
+            EXPECT_TRUE(dialog && QpObserverWaitEnded(dialog, 10000));
+            return fakes::HttpResponse::Text(200, "[{\"location_id\":60008494,\"price\":2.5,\"volume_remain\":8}]",
+                                             "application/json");
+        });
+    HostText hub("Amarr"), item("Tritanium");
+    short sell = 1;
+    int quantity = 8;
+    PostQuitMessage(0);
+    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0);
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.message, UINT(WM_QUIT));
+    EXPECT_EQ(quit.wParam, 0u);
+    EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Market Tritanium (Amarr)"});
+}
+
 TEST_F(LiveExports, ProductionCountsTheJobsOfTheItem) {
     api.Set("/v1/characters/90000001/industry/jobs/", 200,
             Array({"{\"blueprint_type_id\":1000,\"product_type_id\":34,\"runs\":12}",

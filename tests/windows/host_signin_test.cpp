@@ -247,4 +247,29 @@ TEST_F(WinHostSignIn, DownloadDialogShowsWhileTheDownloadRunsAndEndsByItself) {
     EXPECT_EQ(BrowserLog(), "");
 }
 
+// The host closing: a WM_QUIT ends the real dialog manager's loop while the download still runs.
+// The query waits for the download, and the quit message stays for the host's own loop.
+TEST_F(WinHostSignIn, AQuitMessageDuringADownloadWaitsForIt) {
+    wintest::StoreRefreshToken("fake-refresh");
+    // Answers only once the dialog's window is gone (shown or not), so the download outlasts the
+    // modal loop.
+    api_.SetHandler("/v1/markets/10000043/orders/", [](const fakes::HttpRequest&) {
+        EXPECT_TRUE(wintest::WaitUntil([] { return !FindWindowA("#32770", "ESI Download"); }, 20s));
+        return fakes::HttpResponse::Text(200, "[{\"location_id\":60008494,\"price\":2.5,\"volume_remain\":8}]",
+                                         "application/json");
+    });
+    Load();
+
+    HostText hub("Amarr"), item("Tritanium");
+    short sell = 1;
+    int quantity = 8;
+    PostQuitMessage(0);
+    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0);
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.message, UINT(WM_QUIT));
+    EXPECT_EQ(quit.wParam, 0u);
+    EXPECT_EQ(api_.RequestCount(), 1u);
+}
+
 }  // namespace
