@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr long long kJita = 60003760;
-
 std::string g_home;
 
 std::string Array(const std::vector<std::string>& elements) {
