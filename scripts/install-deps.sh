@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcjson-dev libcurl4-openssl-dev libssl-dev openssl
-  clang
+  clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test: once plainly, once under
-# AddressSanitizer+UndefinedBehaviorSanitizer, once under ThreadSanitizer, and the Windows build
-# under Wine.
+# AddressSanitizer+UndefinedBehaviorSanitizer, once under ThreadSanitizer, then the fuzz targets built
+# with clang for a few seconds each, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -24,5 +24,7 @@ run_suite build-asan -DQUARNELS_SANITIZE=address -DQUARNELS_BENCH=OFF
 # This build signs in as an application of its own, which a host test checks reaches the service.
 run_suite build-tsan -DQUARNELS_SANITIZE=thread -DQUARNELS_BENCH=OFF \
   -DQUARNELS_CLIENT_ID=MYOWNCLIENTID42 -DQUARNELS_CLIENT_SECRET=MyOwnSecret0123456789
+# The README's fuzzing build, so that its command and the targets keep working.
+bash scripts/fuzz.sh build-fuzz
 # The Windows deliverables, cross-built and tested under Wine.
 bash scripts/test-windows.sh build-win
