@@ -127,6 +127,15 @@ struct SendPlan {
 // a tunnel, which is an answer too).
 DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t bodyLength);
 void ReleaseTransfer(void* easy);
+// Has a transfer check the certificates it meets against the revocation lists it knows.
+void CheckRevocation(void* easy);
+// The error number of a transfer that failed on the server's certificate.
+DWORD CertificateError(void* easy, const char* message);
+// The body of a proxy's refusal of a tunnel, which the transfer reads but passes on to nobody: a copy
+// of what waits unread in the proxy connection (found among the transfer's sockets), up to `length`
+// bytes; the wait for bytes still under way ends after `waitMs` or when the request is closed.
+std::string PeekRefusalBody(void* easy, const std::vector<int>& sockets, size_t length, long waitMs,
+                            const Object& request);
 // The transfer library's text for the calling thread's last failed send.
 std::string& LastTransferText();
 void EnsureTransferLibrary();

@@ -16,30 +16,35 @@ namespace qp_inet {
 namespace {
 
 constexpr long kWholeExchangeMs = 5 * 60 * 1000;  // no exchange lasts longer than this
-constexpr size_t kMaxBody = size_t(512) << 20;      // answers are kept in memory
+// Answers are kept in memory whole. The largest the system asks for, a page of the web API, is well
+// below 10 MiB; the bound keeps a broken or hostile server from taking the host's memory, and a
+// larger answer fails as out of memory.
+constexpr size_t kMaxBody = size_t(64) << 20;
 constexpr long kMaxRedirects = 10;
-
-// X509 verification results (OpenSSL's numbers) that say the certificate's dates are wrong.
-constexpr long kCertNotYetValid = 9;
-constexpr long kCertExpired = 10;
-constexpr long kCertBadNotBefore = 13;
-constexpr long kCertBadNotAfter = 14;
-constexpr long kCertHostMismatch = 62;
-constexpr long kCertIpMismatch = 64;
 
 struct Capture {
     Request* request = nullptr;
+    CURL* easy = nullptr;
+    long idleMs = 0;
     std::string statusLine;
     std::vector<std::string> lines;
     std::vector<Header> headers;
     std::string body;
     bool tooLarge = false;
+    std::vector<int> sockets;  // every socket opened for the exchange, the newest last
 };
 
 std::string TrimmedBlank(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return std::string();
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+size_t ContentLength(const std::vector<Header>& headers) {
+    for (const Header& h : headers) {
+        if (EqualNoCase(h.name, "Content-Length")) return size_t(std::strtoull(h.value.c_str(), nullptr, 10));
+    }
+    return 0;
 }
 
 // Receives every header line of every answer; a status line starts a new answer (a redirect's
@@ -56,7 +61,17 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         capture->body.clear();
         return length;
     }
-    if (line.empty()) return length;
+    if (line.empty()) {
+        // The end of a header block. It is a refused tunnel's when the proxy's answer to CONNECT,
+        // known from its status line on, is no success.
+        long tunnelStatus = 0;
+        curl_easy_getinfo(capture->easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
+        if (tunnelStatus >= 300) {
+            capture->body = PeekRefusalBody(capture->easy, capture->sockets, ContentLength(capture->headers),
+                                            capture->idleMs, *capture->request);
+        }
+        return length;
+    }
     if ((line[0] == ' ' || line[0] == '\t') && !capture->headers.empty()) {
         capture->lines.back() += line;
         capture->headers.back().value += " " + TrimmedBlank(line);
@@ -79,6 +94,17 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     }
     capture->body.append(data, length);
     return length;
+}
+
+// Each request (also one after a redirect) starts with nothing answered.
+int OnRequestStart(void* user, char*, char*, int, int) {
+    static_cast<Capture*>(user)->statusLine.clear();
+    return CURL_PREREQFUNC_OK;
+}
+
+int OnSocket(void* user, curl_socket_t socket, curlsocktype) {
+    static_cast<Capture*>(user)->sockets.push_back(socket);
+    return CURL_SOCKOPT_OK;
 }
 
 // Lets InternetCloseHandle on another thread cancel a running exchange.
@@ -156,26 +182,12 @@ std::optional<std::string> ChooseProxy(const SendPlan& plan) {
 
 long MsOrCap(DWORD ms) { return ms == 0 || ms > DWORD(kWholeExchangeMs) ? kWholeExchangeMs : long(ms); }
 
-bool Contains(const char* text, const char* part) { return text && strcasestr(text, part) != nullptr; }
-
-DWORD CertificateError(CURL* easy, const char* message) {
-    long verify = 0;
-    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-    if (verify == kCertNotYetValid || verify == kCertExpired || verify == kCertBadNotBefore ||
-        verify == kCertBadNotAfter || Contains(message, "certificate has expired") ||
-        Contains(message, "not yet valid")) {
-        return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
-    }
-    if (verify == kCertHostMismatch || verify == kCertIpMismatch || Contains(message, "host name") ||
-        Contains(message, "subject name")) {
-        return ERROR_INTERNET_SEC_CERT_CN_INVALID;
-    }
-    return ERROR_INTERNET_SEC_CERT_ERRORS;
-}
-
-DWORD MapFailure(CURLcode code, CURL* easy, const char* message) {
+DWORD MapFailure(CURLcode code, CURL* easy, const char* message, const Capture& capture) {
     switch (code) {
-        case CURLE_UNSUPPORTED_PROTOCOL: return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+        // Every URL sent is http or https: libcurl names the scheme of a redirect it cannot follow,
+        // or an answer without a status line (which it takes for HTTP/0.9).
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return capture.statusLine.empty() ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ERROR_INTERNET_UNRECOGNIZED_SCHEME;
         case CURLE_URL_MALFORMAT: return ERROR_INTERNET_INVALID_URL;
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_RESOLVE_HOST: return ERROR_INTERNET_NAME_NOT_RESOLVED;
@@ -276,6 +288,7 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
 
     Capture capture;
     capture.request = &request;
+    capture.easy = easy;
     char message[CURL_ERROR_SIZE] = {0};
 
     curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
@@ -291,11 +304,16 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &capture);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &OnRequestStart);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &capture);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &OnSocket);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, &capture);
 
     // Timeouts: connecting, then the longest stretch without data moving (the receive timeout; a
     // send that stalls is caught by it too), then the whole exchange.
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, MsOrCap(plan.connectTimeout));
     const long idleMs = MsOrCap(plan.receiveTimeout);
+    capture.idleMs = idleMs;
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, (idleMs + 999) / 1000));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, kWholeExchangeMs);
@@ -309,6 +327,7 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     // Certificates are checked in full whatever the request's flags ask for.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    CheckRevocation(easy);
     if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, file);
         const char* folder = std::getenv("SSL_CERT_DIR");
@@ -378,7 +397,7 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
         LastTransferText() = message[0] ? message : curl_easy_strerror(code);
         if (capture.tooLarge) return ERROR_NOT_ENOUGH_MEMORY;
         if (request.IsClosed()) return ERROR_INTERNET_OPERATION_CANCELLED;
-        return MapFailure(code, easy, message);
+        return MapFailure(code, easy, message, capture);
     }
 
     Answer answer;
@@ -389,8 +408,8 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     answer.present = true;
     answer.lines = std::move(capture.lines);
     answer.headers = std::move(capture.headers);
-    // A proxy that refuses a tunnel answers the request itself; its body is not passed on.
-    if (!tunnelRefused) answer.body = std::move(capture.body);
+    // A proxy that refuses a tunnel answers the request itself, its body included.
+    answer.body = std::move(capture.body);
     char* effective = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective) answer.url = effective;
     request.answer = std::move(answer);

@@ -289,9 +289,9 @@ bool FindHeader(const std::vector<Header>& list, const std::string& name, bool c
 
 std::string EscapeObject(const std::string& object);
 
+// Only the flag makes a request secure, as in WinINet: plain http to port 443 stays plain.
 bool IsSecure(const Request& request, const Connection& connection) {
-    return (request.flags & INTERNET_FLAG_SECURE) || (connection.flags & INTERNET_FLAG_SECURE) ||
-           connection.port == INTERNET_DEFAULT_HTTPS_PORT;
+    return (request.flags & INTERNET_FLAG_SECURE) || (connection.flags & INTERNET_FLAG_SECURE);
 }
 
 // The request's URL; the port is left out when it is the scheme's default and `alwaysPort` is off.

@@ -41,6 +41,12 @@ void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
     X509_EXTENSION_free(extension);
 }
 
+std::string AltNames(const std::vector<std::string>& dnsNames) {
+    std::string altNames;
+    for (const std::string& dns : dnsNames) altNames += (altNames.empty() ? "DNS:" : ",DNS:") + dns;
+    return altNames;
+}
+
 // A certificate for `key` named `commonName`; self-signed when no issuer is given.
 CertPtr MakeCertificate(EVP_PKEY* key, const std::string& commonName, X509* issuer, EVP_PKEY* issuerKey,
                         long fromDays, long toDays, bool authority, const std::string& altNames) {
@@ -132,11 +138,46 @@ Authority::Authority(const std::string& name) : m_impl(std::make_unique<Impl>())
 Authority::~Authority() = default;
 
 Identity Authority::Issue(const std::vector<std::string>& dnsNames, int fromDays, int toDays) const {
-    std::string altNames;
-    for (const std::string& dns : dnsNames) altNames += (altNames.empty() ? "DNS:" : ",DNS:") + dns;
     KeyPtr key = NewKey();
     CertPtr cert = MakeCertificate(key.get(), dnsNames.empty() ? "server" : dnsNames[0], m_impl->cert.get(),
-                                   m_impl->key.get(), fromDays, toDays, false, altNames);
+                                   m_impl->key.get(), fromDays, toDays, false, AltNames(dnsNames));
+    return Identity{ToPem(cert.get()), ToPem(key.get())};
+}
+
+std::string Authority::RevocationListPem(const std::vector<Identity>& revoked) const {
+    std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> list(X509_CRL_new(), &X509_CRL_free);
+    Check(list != nullptr, "revocation list");
+    X509_CRL_set_version(list.get(), 1);
+    X509_CRL_set_issuer_name(list.get(), X509_get_subject_name(m_impl->cert.get()));
+    std::unique_ptr<ASN1_TIME, decltype(&ASN1_TIME_free)> from(X509_gmtime_adj(nullptr, -86400), &ASN1_TIME_free);
+    std::unique_ptr<ASN1_TIME, decltype(&ASN1_TIME_free)> to(X509_gmtime_adj(nullptr, 30 * 86400), &ASN1_TIME_free);
+    X509_CRL_set1_lastUpdate(list.get(), from.get());
+    X509_CRL_set1_nextUpdate(list.get(), to.get());
+    for (const Identity& identity : revoked) {
+        BIO* bio = BIO_new_mem_buf(identity.certificatePem.data(), int(identity.certificatePem.size()));
+        CertPtr cert(PEM_read_bio_X509(bio, nullptr, nullptr, nullptr), &X509_free);
+        BIO_free(bio);
+        Check(cert != nullptr, "revoked certificate");
+        X509_REVOKED* entry = X509_REVOKED_new();
+        X509_REVOKED_set_serialNumber(entry, X509_get_serialNumber(cert.get()));
+        X509_REVOKED_set_revocationDate(entry, from.get());
+        X509_CRL_add0_revoked(list.get(), entry);
+    }
+    X509_CRL_sort(list.get());
+    Check(X509_CRL_sign(list.get(), m_impl->key.get(), EVP_sha256()) > 0, "sign revocation list");
+    BIO* bio = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509_CRL(bio, list.get());
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio, &data);
+    std::string pem(data, size_t(size));
+    BIO_free(bio);
+    return pem;
+}
+
+Identity SelfSigned(const std::vector<std::string>& dnsNames) {
+    KeyPtr key = NewKey();
+    CertPtr cert = MakeCertificate(key.get(), dnsNames.empty() ? "server" : dnsNames[0], nullptr, nullptr, -1, 30,
+                                   false, AltNames(dnsNames));
     return Identity{ToPem(cert.get()), ToPem(key.get())};
 }
 

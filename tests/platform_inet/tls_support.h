@@ -26,12 +26,17 @@ public:
     const std::string& CertificatePem() const { return m_identity.certificatePem; }
     // A server certificate for the DNS names, valid from `fromDays` to `toDays` days from now.
     Identity Issue(const std::vector<std::string>& dnsNames, int fromDays = -1, int toDays = 30) const;
+    // A current revocation list (PEM) of this authority that names the certificates given.
+    std::string RevocationListPem(const std::vector<Identity>& revoked) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     Identity m_identity;
 };
+
+// A server certificate for the DNS names that signs itself.
+Identity SelfSigned(const std::vector<std::string>& dnsNames);
 
 // Serves TLS with the identity on every accepted connection (null when the handshake fails).
 fakes::StreamFactory TlsStreams(const Identity& identity);

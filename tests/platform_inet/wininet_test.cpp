@@ -241,12 +241,13 @@ TEST_F(WinInet, ProxyRefusalComesBackAsStatusAndCredentialsAreSentOnTheResend) {
     for (const auto& header : resent.headers) once += header.first == "X-Once";
     EXPECT_EQ(1, once);
 
-    // A proxy that refuses an https tunnel answers 407 too.
+    // A proxy that refuses an https tunnel answers 407 too, with its text.
     Exchange secure;
     t.flags |= INTERNET_FLAG_SECURE;
     ASSERT_TRUE(Open(secure, t));
     ASSERT_TRUE(HttpSendRequestA(secure.request, nullptr, 0, nullptr, 0)) << GetLastError();
     EXPECT_EQ(407u, QueryNumber(secure.request, HTTP_QUERY_STATUS_CODE));
+    EXPECT_EQ("tunnel refused", ReadAll(secure.request));
     EXPECT_EQ("CONNECT", server.Requests().back().method);
     EXPECT_EQ("origin.test:443", server.Requests().back().target);
 }

@@ -1,5 +1,9 @@
-// https through WinINet: certificates are always verified in full, whatever the request's flags say.
+// https through WinINet: certificates are always verified in full, whatever the request's flags say;
+// only the request's flag makes an exchange secure.
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
 
 #include "inet_test_util.h"
 #include "tests/fakes/http_server.h"
@@ -16,6 +20,57 @@ constexpr DWORD kIgnoringFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_W
                                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 HttpResponse Answer(const HttpRequest& r) { return HttpResponse::Text(200, "secret " + r.target); }
+
+// Takes one connection on 127.0.0.1, reads the request's head and sends back the bytes given.
+class OneAnswerServer {
+public:
+    OneAnswerServer(uint16_t port, std::string answer) : m_answer(std::move(answer)) {
+        m_listen = socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        socklen_t size = sizeof(address);
+        if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(m_listen, 1) != 0 ||
+            getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            m_error = errno;
+            return;
+        }
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            const int client = accept(m_listen, nullptr, nullptr);
+            if (client < 0) return;
+            char chunk[4096];
+            ssize_t got;
+            while (m_received.find("\r\n\r\n") == std::string::npos && (got = recv(client, chunk, sizeof(chunk), 0)) > 0)
+                m_received.append(chunk, size_t(got));
+            send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
+            close(client);
+        });
+    }
+    ~OneAnswerServer() {
+        shutdown(m_listen, SHUT_RDWR);
+        if (m_thread.joinable()) m_thread.join();
+        close(m_listen);
+    }
+    int Error() const { return m_error; }
+    INTERNET_PORT Port() const { return m_port; }
+    // What the connection sent, once the answer went out.
+    std::string Received() {
+        if (m_thread.joinable()) m_thread.join();
+        return m_received;
+    }
+
+private:
+    std::string m_answer;
+    int m_listen = -1;
+    int m_error = 0;
+    INTERNET_PORT m_port = 0;
+    std::string m_received;
+    std::thread m_thread;
+};
 
 class WinInetTls : public ::testing::Test {
 protected:
@@ -77,8 +132,44 @@ TEST_F(WinInetTls, UntrustedIssuerFails) {
     tls_support::Authority stranger("Someone Else");
     tls_support::TempFile otherStore(stranger.CertificatePem());
     ScopedEnv store("SSL_CERT_FILE", otherStore.Path().c_str());
-    EXPECT_EQ(DWORD(ERROR_INTERNET_SEC_CERT_ERRORS),
+    EXPECT_EQ(DWORD(ERROR_INTERNET_INVALID_CA),
               Fetch(authority->Issue({"localhost"}), "localhost", kIgnoringFlags, nullptr));
+}
+
+TEST_F(WinInetTls, FailuresGiveTheErrorNumbersOfWindowsAndPort443StaysPlainWithoutTheFlag) {
+    {
+        // A revocation list beside the authority's certificate in the store names one certificate.
+        const tls_support::Identity revoked = authority->Issue({"localhost"});
+        tls_support::TempFile withList(authority->CertificatePem() + authority->RevocationListPem({revoked}));
+        ScopedEnv store("SSL_CERT_FILE", withList.Path().c_str());
+        EXPECT_EQ(DWORD(ERROR_INTERNET_SEC_CERT_REVOKED), Fetch(revoked, "localhost", kIgnoringFlags, nullptr));
+        EXPECT_EQ(DWORD(ERROR_SUCCESS), Fetch(authority->Issue({"localhost"}), "localhost", kIgnoringFlags, nullptr));
+    }
+    ScopedEnv store("SSL_CERT_FILE", trusted->Path().c_str());
+    EXPECT_EQ(DWORD(ERROR_INTERNET_INVALID_CA),
+              Fetch(tls_support::SelfSigned({"localhost"}), "localhost", kIgnoringFlags, nullptr));
+
+    OneAnswerServer notHttp(0, "SSH-2.0-OpenSSH_9.2\r\n");
+    ASSERT_EQ(0, notHttp.Error());
+    Exchange e;
+    Target t;
+    t.port = notHttp.Port();
+    ASSERT_TRUE(Open(e, t));
+    EXPECT_FALSE(HttpSendRequestA(e.request, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(DWORD(ERROR_HTTP_INVALID_SERVER_RESPONSE), GetLastError());
+
+    for (DWORD number : {ERROR_INTERNET_SEC_CERT_REVOKED, ERROR_INTERNET_INVALID_CA, ERROR_HTTP_INVALID_SERVER_RESPONSE})
+        EXPECT_GT(MessageText(number).size(), 10u) << number;
+
+    OneAnswerServer https(INTERNET_DEFAULT_HTTPS_PORT, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nplain");
+    if (https.Error()) GTEST_SKIP() << "port 443 cannot be bound here: " << std::strerror(https.Error());
+    Exchange plain;
+    Target onPort443;
+    onPort443.port = INTERNET_DEFAULT_HTTPS_PORT;
+    ASSERT_TRUE(Open(plain, onPort443));
+    ASSERT_TRUE(HttpSendRequestA(plain.request, nullptr, 0, nullptr, 0)) << GetLastError();
+    EXPECT_EQ("plain", ReadAll(plain.request));
+    EXPECT_EQ(0u, https.Received().rfind("GET / HTTP/1.1\r\n", 0));
 }
 
 }  // namespace
