@@ -1,6 +1,7 @@
 // What the Windows side of the platform seam adds to the real Windows headers: the few names of our
 // own that the code uses on every platform (QP_API, QP_MODULE_EXPORT, QpModuleFromAddress; the Linux
-// side has them in platform/posix/), and the places where the toolchain or Wine differ from Windows.
+// side has them in platform/posix/), the places where the toolchain or Wine differ from Windows, and
+// where the seam behaves as its Linux side does (threads hold their module).
 #pragma once
 
 #include <windows.h>
@@ -42,6 +43,14 @@ QP_API int QpStricmp(const char* a, const char* b);
 // The module that contains the given address (the module's handle), or null. The module's reference
 // count is not changed.
 QP_API HMODULE QpModuleFromAddress(const void* address);
+
+// CreateThread whose thread holds a reference on the module that contains its start routine, from
+// before it runs until it exits, as threads of the Linux side do: a host that frees a library right
+// after a call into it returns cannot unmap code that one of the library's threads is still leaving.
+// Every CreateThread below this header means this one (members of that name are renamed alike).
+QP_API HANDLE WINAPI QpCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                                    LPVOID parameter, DWORD flags, LPDWORD threadId);
+#define CreateThread QpCreateThread
 
 #ifdef __cplusplus
 }

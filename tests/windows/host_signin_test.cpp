@@ -272,4 +272,25 @@ TEST_F(WinHostSignIn, AQuitMessageDuringADownloadWaitsForIt) {
     EXPECT_EQ(api_.RequestCount(), 1u);
 }
 
+TEST_F(WinHostSignIn, AHostMayFreeTheLibraryTheMomentADownloadReturns) {
+    api_.Set("/v1/characters/90000001/industry/jobs/", 200,
+             "[{\"blueprint_type_id\":1000,\"product_type_id\":34,\"runs\":12}]");
+    for (int round = 0; round < 20; ++round) {
+        wintest::StoreRefreshToken("fake-refresh");
+        Load();
+        HostText item("Tritanium");
+        EXPECT_EQ(x.GetProduction(item.Arg()), 12) << "round " << round;
+        // The download's thread may still be on its way out of the library's code.
+        ASSERT_TRUE(FreeLibrary(module_));
+        module_ = nullptr;
+        // It lets go of the library as it ends, so the next round loads it afresh.
+        ASSERT_TRUE(wintest::WaitUntil([] { return GetModuleHandleA("Quarnels64.dll") == nullptr; }, 10s))
+            << "round " << round;
+        // A thread still running in the freed copy would meet unmapped code now, not the next
+        // round's copy at the same address.
+        Sleep(100);
+    }
+    EXPECT_EQ(api_.RequestCount(), 20u);
+}
+
 }  // namespace
