@@ -63,7 +63,9 @@ std::string ReadFile(const std::string& path) {
 
 // Runs quarnels-rc; returns its exit code and what it wrote to standard error.
 int RunTool(const std::string& arguments, std::string& errors) {
-    const std::string errorFile = std::string(QR_OUT) + "/tool-errors.txt";
+    // CTest runs the cases of this program side by side: each keeps its own file.
+    const std::string errorFile = std::string(QR_OUT) + "/tool-errors-" +
+                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     const int status = std::system((std::string(QR_TOOL) + " " + arguments + " 2> " + errorFile).c_str());
     errors = ReadFile(errorFile);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
