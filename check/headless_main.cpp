@@ -3,7 +3,7 @@
 //
 // Message boxes are answered at once with their default button (the platform prints them on
 // standard error). A sign-in that nobody completes in the browser is aborted after
-// QUARNELS_CHECK_SIGNIN_SECONDS seconds (default 180), as a user would press Abort.
+// QUARNELS_CHECK_SIGNIN_SECONDS seconds (default 60), as a user would press Abort.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +15,19 @@
 
 namespace {
 
-DWORD SignInPatienceMs() {
+DWORD SignInPatienceSeconds() {
+    // The wait is given in milliseconds, below INFINITE.
+    const long longest = long((INFINITE - 1) / 1000);
     const char* text = std::getenv("QUARNELS_CHECK_SIGNIN_SECONDS");
-    const long seconds = text && *text ? std::strtol(text, nullptr, 10) : 180;
-    return DWORD(seconds > 0 ? seconds : 0) * 1000u;
+    const long seconds = text && *text ? std::strtol(text, nullptr, 10) : 60;
+    return DWORD(seconds < 0 ? 0 : seconds > longest ? longest : seconds);
+}
+
+// Whether the sign-in dialog still waits once its start is over: a sign-in whose browser could not
+// be started ends during its start, and nobody is waited for then.
+bool SignInIsWaiting(unsigned signIn) {
+    QpObserverFlush(signIn, 5000);
+    return !QpObserverWaitEnded(signIn, 0);
 }
 
 class HeadlessUser {
@@ -39,13 +48,24 @@ private:
         // Close is handled after the Start run, which runs on the window's thread.
         QpObserverPress(window, IDOK);
 
-        const DWORD patience = SignInPatienceMs();
+        const DWORD patience = SignInPatienceSeconds();
+        bool told = false;
         unsigned after = window;
         while (!m_done && !QpObserverWaitEnded(window, 0)) {
             const unsigned signIn = qpui::WaitDialog("Authentication", 100, after);
             if (!signIn) continue;
             after = signIn;
-            if (!QpObserverWaitEnded(signIn, patience)) QpObserverPress(signIn, IDCANCEL);
+            // Without a screen nothing else shows that the program now waits for the person at the
+            // browser, and for how long.
+            if (!told && patience > 0 && SignInIsWaiting(signIn)) {
+                std::fprintf(stderr,
+                             "QuarnelCheck: waiting up to %lu s for the sign-in in the browser "
+                             "(QUARNELS_CHECK_SIGNIN_SECONDS sets how long); Ctrl+C ends the program.\n",
+                             static_cast<unsigned long>(patience));
+                std::fflush(stderr);
+                told = true;
+            }
+            if (!QpObserverWaitEnded(signIn, patience * 1000u)) QpObserverPress(signIn, IDCANCEL);
         }
     }
 

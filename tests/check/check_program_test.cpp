@@ -37,11 +37,14 @@ std::string ReadFile(const std::string& path) {
 struct RunResult {
     int exitCode = -1;
     std::vector<std::string> lines;  // standard output, line by line
+    std::string errors;              // standard error
 };
 
-// Runs the program with the given environment changes, standard output into a file.
+// Runs the program with the given environment changes, standard output and standard error into
+// files.
 RunResult RunProgram(const std::string& program, const std::map<std::string, std::string>& settings,
                      const std::string& outputFile) {
+    const std::string errorFile = outputFile + ".stderr";
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
@@ -56,6 +59,7 @@ RunResult RunProgram(const std::string& program, const std::map<std::string, std
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::string path = program;
     char* argv[] = {&path[0], nullptr};
@@ -69,6 +73,7 @@ RunResult RunProgram(const std::string& program, const std::map<std::string, std
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::istringstream output(ReadFile(outputFile));
     for (std::string line; std::getline(output, line);) result.lines.push_back(line);
+    result.errors = ReadFile(errorFile);
     return result;
 }
 
@@ -145,7 +150,7 @@ TEST_F(CheckProgram, WithoutTheLibraryOnlyTheLoadLineIsListedAndTheKeyIsClearedA
     EXPECT_EQ(signOn_.RequestCount(), 0u);
 }
 
-TEST_F(CheckProgram, ASignInThatNobodyCompletesEndsWithNotAuthenticated) {
+TEST_F(CheckProgram, ASignInThatNobodyCompletesSaysHowLongItWaitsAndEndsWithNotAuthenticated) {
     // A browser that opens nothing: the sign-in waits for the user, who gives up.
     auto settings = Settings("true");
     settings["QUARNELS_CHECK_SIGNIN_SECONDS"] = "1";
@@ -154,6 +159,12 @@ TEST_F(CheckProgram, ASignInThatNobodyCompletesEndsWithNotAuthenticated) {
     EXPECT_EQ(run.lines, (std::vector<std::string>{"Load Quarnels64.dll ... OK", "Version ... 1,0,0,7",
                                                    "GetUser ... Not Authenticated"}));
     EXPECT_EQ(signOn_.RequestsTo("/v2/oauth/token").size(), 0u);
+    // Nothing else tells the person at the terminal that the program waits for them.
+    const std::string notice = "QuarnelCheck: waiting up to 1 s for the sign-in in the browser";
+    const size_t first = run.errors.find(notice);
+    EXPECT_NE(first, std::string::npos) << run.errors;
+    EXPECT_EQ(run.errors.find(notice, first + 1), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("Ctrl+C"), std::string::npos) << run.errors;
 }
 
 }  // namespace
