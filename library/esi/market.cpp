@@ -32,6 +32,9 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
     }
     const item_entry* record = FindItemByName(item);
     if (!record || record->type_id == 0 || station == 0) return 0.0;
+    // A negative count has no price. Taken as an unsigned count it would be priced as four billion
+    // units, which the deepest books at a hub can cover.
+    if (quantity < 0) return 0.0;
     const int32_t typeId = static_cast<int32_t>(record->type_id);
 
     if (!IsMarketFresh(station, typeId, sell)) {

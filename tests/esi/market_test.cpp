@@ -261,9 +261,12 @@ TEST_F(MarketDownloadTest, AFreshBookIsUsedAndAStaleOneDownloadedAgain) {
 }
 
 TEST_F(MarketDownloadTest, ANegativeQuantityCostsNothing) {
-    api.Set(OrdersTarget("10000002", "sell", 1), 200, Orders({Order(kJita, 2000000000, 5.0)}));
+    // Six billion units on offer: more than any 32-bit count, negative ones read as unsigned included.
+    api.Set(OrdersTarget("10000002", "sell", 1), 200,
+            Orders({Order(kJita, 2000000000, 5.0), Order(kJita, 2000000000, 5.0), Order(kJita, 2000000000, 5.0)}));
     EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, -1), 0.0);
     EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 2), 10.0);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, -1), 0.0);
     EXPECT_EQ(api.RequestCount(), 1u);
 }
 
