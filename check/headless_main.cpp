@@ -41,7 +41,7 @@ public:
 
 private:
     void Run() {
-        const unsigned window = qpui::WaitTemplate(IDD_QUARNELCHECK_DIALOG, 30000);
+        const unsigned window = qp::observer::WaitTemplate(IDD_QUARNELCHECK_DIALOG, 30000);
         if (!window) return;
         m_window = window;
         QpObserverPress(window, IDC_START);
@@ -52,7 +52,7 @@ private:
         bool told = false;
         unsigned after = window;
         while (!m_done && !QpObserverWaitEnded(window, 0)) {
-            const unsigned signIn = qpui::WaitDialog("Authentication", 100, after);
+            const unsigned signIn = qp::observer::WaitDialog("Authentication", 100, after);
             if (!signIn) continue;
             after = signIn;
             // Without a screen nothing else shows that the program now waits for the person at the
@@ -90,7 +90,7 @@ int main() {
         std::fprintf(stderr, "QuarnelCheck: the window did not open\n");
         exitCode = 1;
     } else {
-        for (const std::string& line : qpui::ListLines(window, IDC_LIST_RESULT)) std::printf("%s\n", line.c_str());
+        for (const std::string& line : qp::observer::ListLines(window, IDC_LIST_RESULT)) std::printf("%s\n", line.c_str());
     }
     std::fflush(stdout);
     QpObserverDetach();

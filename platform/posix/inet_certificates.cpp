@@ -7,7 +7,7 @@
 
 #include "inet_internal.h"
 
-namespace qp_inet {
+namespace qp::inet {
 
 namespace {
 
@@ -66,4 +66,4 @@ DWORD CertificateError(void* easy, const char* message) {
     return ERROR_INTERNET_SEC_CERT_ERRORS;
 }
 
-}  // namespace qp_inet
+}  // namespace qp::inet

@@ -10,7 +10,7 @@
 
 #include "wininet.h"
 
-namespace qp_inet {
+namespace qp::inet {
 
 enum class Kind { Session, Connection, Request };
 
@@ -144,4 +144,4 @@ void EnsureTransferLibrary();
 bool EqualNoCase(const std::string& a, const std::string& b);
 bool IsLoopbackHost(const std::string& host);
 
-}  // namespace qp_inet
+}  // namespace qp::inet

@@ -15,7 +15,7 @@
 
 #include "inet_internal.h"
 
-namespace qp_inet {
+namespace qp::inet {
 
 namespace {
 
@@ -92,4 +92,4 @@ std::string PeekRefusalBody(void* easy, const std::vector<int>& sockets, size_t 
     return bytes;
 }
 
-}  // namespace qp_inet
+}  // namespace qp::inet

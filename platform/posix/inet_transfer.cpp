@@ -11,7 +11,7 @@
 
 #include "inet_internal.h"
 
-namespace qp_inet {
+namespace qp::inet {
 
 namespace {
 
@@ -416,4 +416,4 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     return ERROR_SUCCESS;
 }
 
-}  // namespace qp_inet
+}  // namespace qp::inet

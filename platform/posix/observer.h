@@ -90,7 +90,7 @@ QP_END_C
 #  include <string>
 #  include <vector>
 
-namespace qpui {
+namespace qp::observer {
 
 inline std::string TextFrom(int (*reader)(unsigned, LPSTR, int), unsigned serial) {
     const int length = reader(serial, nullptr, 0);
@@ -162,5 +162,5 @@ public:
     ScopedObserver& operator=(const ScopedObserver&) = delete;
 };
 
-}  // namespace qpui
+}  // namespace qp::observer
 #endif

@@ -12,7 +12,7 @@
 
 #include "inet_internal.h"
 
-namespace qp_inet {
+namespace qp::inet {
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -23,9 +23,9 @@ bool IsLoopbackHost(const std::string& host) {
     return host.compare(0, 4, "127.") == 0 && host.find_first_not_of("0123456789.") == std::string::npos;
 }
 
-}  // namespace qp_inet
+}  // namespace qp::inet
 
-using namespace qp_inet;
+using namespace qp::inet;
 
 namespace {
 

@@ -341,7 +341,7 @@ TEST_F(AssetsTest, AnAbortedSignInLeavesEmptyCachesAndTheNextQueryTriesAgain) {
     int aborted = 0;
     unsigned after = 0;
     while (!query.Done(std::chrono::milliseconds(10)) && aborted < 20) {
-        const unsigned dialog = qpui::WaitDialog("Authentication", 50, after);
+        const unsigned dialog = qp::observer::WaitDialog("Authentication", 50, after);
         if (!dialog) continue;
         after = dialog;
         if (QpObserverPress(dialog, IDCANCEL)) ++aborted;

@@ -112,12 +112,12 @@ TEST_F(DownloadDialogTest, ShowsTheTitleRunsTheFunctionOnAWorkerAndEndsByItself)
 
     const auto dialogs = DownloadDialogs();
     ASSERT_EQ(dialogs.size(), 1u);
-    const QpUiRecord record = qpui::Record(dialogs[0]);
+    const QpUiRecord record = qp::observer::Record(dialogs[0]);
     EXPECT_EQ(record.templateId, 1002);
     EXPECT_TRUE(record.ended);
     EXPECT_FALSE(record.open);
     EXPECT_EQ(record.result, 0);
-    EXPECT_EQ(qpui::ControlText(dialogs[0], 1000), "Skills");
+    EXPECT_EQ(qp::observer::ControlText(dialogs[0], 1000), "Skills");
 }
 
 TEST_F(DownloadDialogTest, ModeOneHandsOverItsArgumentsAndItsOwnText) {
@@ -172,7 +172,7 @@ TEST_F(DownloadDialogTest, AFunctionThatThrowsStillEndsTheDialog) {
     EXPECT_EQ(dialog.DoModal(), 0);
 
     EXPECT_EQ(g_seen.calls, 4);
-    for (unsigned serial : DownloadDialogs()) EXPECT_TRUE(qpui::Record(serial).ended);
+    for (unsigned serial : DownloadDialogs()) EXPECT_TRUE(qp::observer::Record(serial).ended);
 }
 
 // Enter, Esc, the buttons' commands, the close box and Alt+F4 all arrive while the download waits;
@@ -191,9 +191,9 @@ TEST_F(DownloadDialogTest, TheUserCannotEndItWhileTheDownloadRuns) {
         returned = true;
     });
 
-    const unsigned serial = qpui::WaitDialog("ESI Download");
+    const unsigned serial = qp::observer::WaitDialog("ESI Download");
     ASSERT_NE(serial, 0u);
-    EXPECT_EQ(qpui::ControlText(serial, 1000), "Transactions");
+    EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Transactions");
     EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
     EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
     EXPECT_TRUE(QpObserverPress(serial, IDOK));
@@ -201,7 +201,7 @@ TEST_F(DownloadDialogTest, TheUserCannotEndItWhileTheDownloadRuns) {
     EXPECT_TRUE(QpObserverCloseBox(serial));
     EXPECT_TRUE(QpObserverPost(serial, WM_SYSCOMMAND, SC_CLOSE, 0));
     EXPECT_TRUE(QpObserverFlush(serial, 10000));
-    EXPECT_TRUE(qpui::Record(serial).open);
+    EXPECT_TRUE(qp::observer::Record(serial).open);
     EXPECT_FALSE(returned);
 
     gate.Open();
@@ -226,21 +226,21 @@ TEST_F(DownloadDialogTest, AQueryDownloadIsHeldOpenUntilTheAnswerComes) {
     double chance = -1.0;
     std::thread host([&] { chance = GetInventionChanceWithSkills(&entry); });
 
-    const unsigned serial = qpui::WaitDialog("ESI Download");
+    const unsigned serial = qp::observer::WaitDialog("ESI Download");
     ASSERT_NE(serial, 0u);
-    EXPECT_EQ(qpui::ControlText(serial, 1000), "Skills");
+    EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
     ASSERT_TRUE(api.WaitForRequests(1, std::chrono::seconds(10)));
     EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
     EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
     EXPECT_TRUE(QpObserverCloseBox(serial));
     EXPECT_TRUE(QpObserverFlush(serial, 10000));
-    EXPECT_TRUE(qpui::Record(serial).open);
+    EXPECT_TRUE(qp::observer::Record(serial).open);
 
     gate.Open();
     EXPECT_TRUE(QpObserverWaitEnded(serial, 10000));
     host.join();
     EXPECT_DOUBLE_EQ(chance, 0.3 * (5 / 30.0 + 1.0));
-    EXPECT_EQ(qpui::Record(serial).result, 0);
+    EXPECT_EQ(qp::observer::Record(serial).result, 0);
 }
 
 TEST_F(DownloadDialogTest, NeverShowsTheTemplateText) {

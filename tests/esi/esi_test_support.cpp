@@ -82,15 +82,15 @@ std::vector<unsigned> DownloadDialogs() {
     std::vector<unsigned> dialogs;
     const unsigned count = QpObserverRecordCount();
     for (unsigned serial = 1; serial <= count; ++serial) {
-        const QpUiRecord record = qpui::Record(serial);
-        if (record.kind == QP_UI_DIALOG && qpui::Caption(serial) == "ESI Download") dialogs.push_back(serial);
+        const QpUiRecord record = qp::observer::Record(serial);
+        if (record.kind == QP_UI_DIALOG && qp::observer::Caption(serial) == "ESI Download") dialogs.push_back(serial);
     }
     return dialogs;
 }
 
 std::vector<std::string> DownloadTitles() {
     std::vector<std::string> titles;
-    for (unsigned serial : DownloadDialogs()) titles.push_back(qpui::ControlText(serial, 1000));
+    for (unsigned serial : DownloadDialogs()) titles.push_back(qp::observer::ControlText(serial, 1000));
     return titles;
 }
 

@@ -44,7 +44,7 @@ protected:
     size_t CountTarget(const std::string& target) const;
 
     fakes::FakeWebApi api;
-    qpui::ScopedObserver observer{QP_BOX_DEFAULT};
+    qp::observer::ScopedObserver observer{QP_BOX_DEFAULT};
 };
 
 // The download dialogs ("ESI Download") recorded since the observer was attached.

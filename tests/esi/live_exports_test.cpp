@@ -87,19 +87,19 @@ protected:
     std::vector<unsigned> Dialogs() const {
         std::vector<unsigned> dialogs;
         for (unsigned serial = firstRecord_ + 1; serial <= QpObserverRecordCount(); ++serial)
-            if (qpui::Record(serial).kind == QP_UI_DIALOG) dialogs.push_back(serial);
+            if (qp::observer::Record(serial).kind == QP_UI_DIALOG) dialogs.push_back(serial);
         return dialogs;
     }
     std::vector<std::string> DownloadTitles() const {
         std::vector<std::string> titles;
         for (unsigned serial : Dialogs())
-            if (qpui::Caption(serial) == "ESI Download") titles.push_back(qpui::ControlText(serial, 1000));
+            if (qp::observer::Caption(serial) == "ESI Download") titles.push_back(qp::observer::ControlText(serial, 1000));
         return titles;
     }
     size_t Boxes() const {
         size_t boxes = 0;
         for (unsigned serial = firstRecord_ + 1; serial <= QpObserverRecordCount(); ++serial)
-            boxes += qpui::Record(serial).kind == QP_UI_MESSAGEBOX ? 1 : 0;
+            boxes += qp::observer::Record(serial).kind == QP_UI_MESSAGEBOX ? 1 : 0;
         return boxes;
     }
     // Requests to the web API since the test began.
@@ -205,7 +205,7 @@ TEST_F(LiveExports, AQuitMessageDuringADownloadWaitsForIt) {
     api.SetHandler(
         "/v1/markets/10000043/orders/?datasource=tranquility&order_type=sell&page=1&type_id=34",
         [before](const fakes::HttpRequest&) {
-            const unsigned dialog = qpui::WaitDialog("ESI Download", 10000, before, false);
+            const unsigned dialog = qp::observer::WaitDialog("ESI Download", 10000, before, false);
             EXPECT_TRUE(dialog && QpObserverWaitEnded(dialog, 10000));
             return fakes::HttpResponse::Text(200, "[{\"location_id\":60008494,\"price\":2.5,\"volume_remain\":8}]",
                                              "application/json");

@@ -24,14 +24,14 @@ private:
     void Run() {
         unsigned after = 0;
         while (!stop_) {
-            const unsigned dialog = qpui::WaitDialog("Authentication", 50, after);
+            const unsigned dialog = qp::observer::WaitDialog("Authentication", 50, after);
             if (!dialog) continue;
             after = dialog;
             if (QpObserverPress(dialog, IDCANCEL)) ++aborted_;
         }
     }
 
-    qpui::ScopedObserver observer_;
+    qp::observer::ScopedObserver observer_;
     std::atomic<bool> stop_{false};
     std::atomic<int> aborted_{0};
     std::thread thread_;

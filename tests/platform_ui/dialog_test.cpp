@@ -210,9 +210,9 @@ TEST_F(DialogTest, DownloadDialogShowsItsTitleAndEndsWhenTheWorkerPosts) {
     dlg.m_strTitle = "Skills";
     dlg.m_job = [&] { seen.Wait(); };
     std::thread person([&] {
-        const unsigned serial = qpui::WaitTemplate(1002, kWait);
-        EXPECT_EQ(qpui::Caption(serial), "ESI Download");
-        EXPECT_EQ(qpui::ControlText(serial, 1000), "Skills");
+        const unsigned serial = qp::observer::WaitTemplate(1002, kWait);
+        EXPECT_EQ(qp::observer::Caption(serial), "ESI Download");
+        EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
         seen.Open();
     });
     testing::internal::CaptureStderr();
@@ -224,7 +224,7 @@ TEST_F(DialogTest, DownloadDialogShowsItsTitleAndEndsWhenTheWorkerPosts) {
     EXPECT_EQ(dlg.m_hWnd, nullptr);
     EXPECT_NE(shown.find("Skills"), std::string::npos);
     EXPECT_EQ(shown.find("Statisch"), std::string::npos);
-    const QpUiRecord record = qpui::Record(1);
+    const QpUiRecord record = qp::observer::Record(1);
     EXPECT_TRUE(record.ended);
     EXPECT_EQ(record.result, 0);
     EXPECT_NE(record.thread, dlg.m_workerThread.load());
@@ -233,7 +233,7 @@ TEST_F(DialogTest, DownloadDialogShowsItsTitleAndEndsWhenTheWorkerPosts) {
     CDownloadDlg quick;
     EXPECT_EQ(quick.DoModal(), 0);
     EXPECT_EQ(QpObserverRecordCount(), 2u);
-    EXPECT_EQ(qpui::ControlText(2, 1000), "");
+    EXPECT_EQ(qp::observer::ControlText(2, 1000), "");
 }
 
 TEST_F(DialogTest, EnterEscAndCloseDoNothingWhenOnOkAndOnCancelDoNothing) {
@@ -242,7 +242,7 @@ TEST_F(DialogTest, EnterEscAndCloseDoNothingWhenOnOkAndOnCancelDoNothing) {
     dlg.m_strTitle = "Transactions";
     dlg.m_job = [&] { release.Wait(); };
     std::thread person([&] {
-        const unsigned serial = qpui::WaitTemplate(1002, kWait);
+        const unsigned serial = qp::observer::WaitTemplate(1002, kWait);
         EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
         EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
         EXPECT_TRUE(QpObserverCloseBox(serial));
@@ -250,14 +250,14 @@ TEST_F(DialogTest, EnterEscAndCloseDoNothingWhenOnOkAndOnCancelDoNothing) {
         EXPECT_TRUE(QpObserverPress(serial, IDCANCEL));
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
-        EXPECT_TRUE(qpui::Record(serial).open);
+        EXPECT_TRUE(qp::observer::Record(serial).open);
         EXPECT_EQ(dlg.m_okCount.load(), 1);
         EXPECT_EQ(dlg.m_cancelCount.load(), 4);
         release.Open();
     });
     EXPECT_EQ(dlg.DoModal(), 0);
     person.join();
-    EXPECT_EQ(qpui::Record(1).result, 0);
+    EXPECT_EQ(qp::observer::Record(1).result, 0);
 }
 
 TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownload) {
@@ -275,23 +275,23 @@ TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownloa
         warningAnswer = AfxMessageBox("Authentication failed - No access to the ESI-API possible", MB_ICONEXCLAMATION);
     };
     std::thread person([&] {
-        const unsigned download = qpui::WaitTemplate(1002, kWait);
-        const unsigned signIn = qpui::WaitDialog("Authentication", kWait);
+        const unsigned download = qp::observer::WaitTemplate(1002, kWait);
+        const unsigned signIn = qp::observer::WaitDialog("Authentication", kWait);
         ASSERT_NE(signIn, 0u);
-        EXPECT_NE(qpui::Record(signIn).thread, qpui::Record(download).thread);
+        EXPECT_NE(qp::observer::Record(signIn).thread, qp::observer::Record(download).thread);
         EXPECT_TRUE(QpObserverKey(signIn, VK_RETURN));  // "Abort" is the default button
 
-        const unsigned web = qpui::WaitBox(kWait, signIn);
-        EXPECT_EQ(qpui::Caption(web), "EveOnline");
-        EXPECT_EQ(qpui::BoxText(web), "Web Access failed: 404\nnot found");
-        EXPECT_EQ(qpui::Record(web).type, UINT(MB_OK | MB_ICONINFORMATION));
-        EXPECT_EQ(qpui::Record(web).thread, qpui::Record(signIn).thread);
+        const unsigned web = qp::observer::WaitBox(kWait, signIn);
+        EXPECT_EQ(qp::observer::Caption(web), "EveOnline");
+        EXPECT_EQ(qp::observer::BoxText(web), "Web Access failed: 404\nnot found");
+        EXPECT_EQ(qp::observer::Record(web).type, UINT(MB_OK | MB_ICONINFORMATION));
+        EXPECT_EQ(qp::observer::Record(web).thread, qp::observer::Record(signIn).thread);
         EXPECT_TRUE(QpObserverPress(web, IDOK));
 
-        const unsigned warning = qpui::WaitBox(kWait, web);
-        EXPECT_EQ(qpui::Caption(warning), "platform_ui_dialog");  // no application object: the program's name
-        EXPECT_EQ(qpui::BoxText(warning), "Authentication failed - No access to the ESI-API possible");
-        EXPECT_EQ(qpui::Record(warning).type, UINT(MB_OK | MB_ICONEXCLAMATION));
+        const unsigned warning = qp::observer::WaitBox(kWait, web);
+        EXPECT_EQ(qp::observer::Caption(warning), "platform_ui_dialog");  // no application object: the program's name
+        EXPECT_EQ(qp::observer::BoxText(warning), "Authentication failed - No access to the ESI-API possible");
+        EXPECT_EQ(qp::observer::Record(warning).type, UINT(MB_OK | MB_ICONEXCLAMATION));
         EXPECT_TRUE(QpObserverPress(warning, IDOK));
         EXPECT_TRUE(QpObserverWaitEnded(download, kWait));
     });
@@ -308,22 +308,22 @@ TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownloa
 TEST_F(DialogTest, CheckDialogRunsANestedDownloadFromItsStartButton) {
     CCheckDlg dlg;
     std::thread person([&] {
-        const unsigned check = qpui::WaitTemplate(102, kWait);
+        const unsigned check = qp::observer::WaitTemplate(102, kWait);
         ASSERT_NE(check, 0u);
         for (unsigned run = 1; run <= 2; ++run) {
             const unsigned last = QpObserverRecordCount();
             EXPECT_TRUE(QpObserverPress(check, 1000));
             // The inner download ends by itself, maybe before it is looked at.
-            const unsigned inner = qpui::WaitTemplate(1002, kWait, last, false);
-            EXPECT_EQ(qpui::Record(inner).thread, qpui::Record(check).thread);
-            EXPECT_EQ(qpui::ControlText(inner, 1000), "Assets");
+            const unsigned inner = qp::observer::WaitTemplate(1002, kWait, last, false);
+            EXPECT_EQ(qp::observer::Record(inner).thread, qp::observer::Record(check).thread);
+            EXPECT_EQ(qp::observer::ControlText(inner, 1000), "Assets");
             EXPECT_TRUE(QpObserverWaitEnded(inner, kWait));
             EXPECT_TRUE(QpObserverFlush(check, kWait));
             // The list is emptied at the start of every run.
-            EXPECT_EQ(qpui::ListLines(check, 1001),
+            EXPECT_EQ(qp::observer::ListLines(check, 1001),
                       (std::vector<std::string>{"Load Quarnels64.dll ... OK", "Version ... 0"}));
         }
-        const HWND window = qpui::Record(check).window;
+        const HWND window = qp::observer::Record(check).window;
         EXPECT_EQ(SendMessageA(window, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(dlg.m_hIcon));
         EXPECT_EQ(SendMessageA(window, WM_GETICON, ICON_SMALL, 0), reinterpret_cast<LRESULT>(dlg.m_hIcon));
         ShowWindow(window, SW_MINIMIZE);
@@ -346,9 +346,9 @@ TEST_F(DialogTest, DataExchangeFillsAndReadsBackTheControls) {
     CFormDlg form;
     form.m_strName = "Initial";
     std::thread person([&] {
-        const unsigned serial = qpui::WaitDialog("Form", kWait);
-        EXPECT_EQ(qpui::ControlText(serial, 1001), "Initial");
-        SetDlgItemTextA(qpui::Record(serial).window, 1001, "Typed");
+        const unsigned serial = qp::observer::WaitDialog("Form", kWait);
+        EXPECT_EQ(qp::observer::ControlText(serial, 1001), "Initial");
+        SetDlgItemTextA(qp::observer::Record(serial).window, 1001, "Typed");
         EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));  // OK is the default button
     });
     EXPECT_EQ(form.DoModal(), IDOK);
@@ -358,8 +358,8 @@ TEST_F(DialogTest, DataExchangeFillsAndReadsBackTheControls) {
     CFormDlg cancelled;
     cancelled.m_strName = "Kept";
     std::thread other([&] {
-        const unsigned serial = qpui::WaitDialog("Form", kWait, 1);
-        SetDlgItemTextA(qpui::Record(serial).window, 1001, "Discarded");
+        const unsigned serial = qp::observer::WaitDialog("Form", kWait, 1);
+        SetDlgItemTextA(qp::observer::Record(serial).window, 1001, "Discarded");
         EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
     });
     EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
@@ -371,11 +371,11 @@ TEST_F(DialogTest, OkStaysOpenWhenTheExchangeNamesAMissingControl) {
     CFormDlg form(true);
     form.m_strName = "Shown";
     std::thread person([&] {
-        const unsigned serial = qpui::WaitDialog("Form", kWait);
-        EXPECT_EQ(qpui::ControlText(serial, 1001), "Shown");
+        const unsigned serial = qp::observer::WaitDialog("Form", kWait);
+        EXPECT_EQ(qp::observer::ControlText(serial, 1001), "Shown");
         EXPECT_TRUE(QpObserverPress(serial, IDOK));
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
-        EXPECT_TRUE(qpui::Record(serial).open);
+        EXPECT_TRUE(qp::observer::Record(serial).open);
         EXPECT_TRUE(QpObserverPress(serial, IDCANCEL));
     });
     EXPECT_EQ(form.DoModal(), IDCANCEL);
@@ -409,19 +409,19 @@ TEST_F(DialogTest, ExceptionFromOnInitDialogReleasesTheWindow) {
 TEST_F(DialogTest, AfxMessageBoxCaptionIconAndStringResource) {
     QpObserverSetBoxAnswer(QP_BOX_DEFAULT);
     EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDYES);
-    EXPECT_EQ(qpui::Record(1).type, UINT(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(qp::observer::Record(1).type, UINT(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(AfxMessageBox(101), IDOK);
-    EXPECT_EQ(qpui::BoxText(2), "Windows Sockets could not be started.");
-    EXPECT_EQ(qpui::Record(2).type, UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(qp::observer::BoxText(2), "Windows Sockets could not be started.");
+    EXPECT_EQ(qp::observer::Record(2).type, UINT(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(AfxMessageBox("x", MB_OK | MB_ICONINFORMATION), IDOK);
-    EXPECT_EQ(qpui::Record(3).type, UINT(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(qp::observer::Record(3).type, UINT(MB_OK | MB_ICONINFORMATION));
 
     AFX_MODULE_STATE* state = AfxGetModuleState();
     LPCSTR saved = state->m_lpszCurrentAppName;
     state->m_lpszCurrentAppName = "Quarnels64";
     AfxMessageBox("named");
     state->m_lpszCurrentAppName = saved;
-    EXPECT_EQ(qpui::Caption(4), "Quarnels64");
+    EXPECT_EQ(qp::observer::Caption(4), "Quarnels64");
 }
 
 TEST(RuntimeClass, NamesBasesAndDynamicCreation) {

@@ -84,10 +84,10 @@ TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
     Seen seen;
     std::atomic<HWND> window{nullptr};
     std::thread worker([&] {
-        const unsigned serial = qpui::WaitDialog("ESI Download", kWait);
+        const unsigned serial = qp::observer::WaitDialog("ESI Download", kWait);
         ASSERT_NE(serial, 0u);
-        window = qpui::Record(serial).window;
-        EXPECT_EQ(qpui::ControlText(serial, 1000), "Skills");
+        window = qp::observer::Record(serial).window;
+        EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
         EXPECT_TRUE(PostMessageA(window, kFinished, 7, 0));
     });
     const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
@@ -99,7 +99,7 @@ TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
     EXPECT_FALSE(SetDlgItemTextA(window, 1000, "x"));
 
-    const QpUiRecord record = qpui::Record(1);
+    const QpUiRecord record = qp::observer::Record(1);
     EXPECT_TRUE(record.ended);
     EXPECT_FALSE(record.open);
     EXPECT_EQ(record.result, 7);
@@ -110,7 +110,7 @@ TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
 TEST_F(WindowTest, KeysAndCloseBoxBecomeCommandsThatTheProcedureMayIgnore) {
     Seen seen;
     std::thread person([&] {
-        const unsigned serial = qpui::WaitDialog("ESI Download", kWait);
+        const unsigned serial = qp::observer::WaitDialog("ESI Download", kWait);
         EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
         EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
         EXPECT_TRUE(QpObserverCloseBox(serial));
@@ -118,7 +118,7 @@ TEST_F(WindowTest, KeysAndCloseBoxBecomeCommandsThatTheProcedureMayIgnore) {
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
         // The close requests arrive as posted commands of their own; let them through too.
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
-        EXPECT_TRUE(qpui::Record(serial).open);
+        EXPECT_TRUE(qp::observer::Record(serial).open);
         QpObserverPost(serial, kFinished, 0, 0);
     });
     const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
@@ -131,7 +131,7 @@ TEST_F(WindowTest, KeysAndCloseBoxBecomeCommandsThatTheProcedureMayIgnore) {
 TEST_F(WindowTest, EnterPressesTheDefaultButton) {
     Seen seen;
     std::thread person([&] {
-        const unsigned serial = qpui::WaitTemplate(1000, kWait);
+        const unsigned serial = qp::observer::WaitTemplate(1000, kWait);
         EXPECT_TRUE(QpObserverKey(serial, VK_RETURN));
         EXPECT_TRUE(QpObserverPress(serial, IDCANCEL));
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
@@ -186,20 +186,20 @@ INT_PTR CALLBACK OuterProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 TEST_F(WindowTest, ModalLoopsNestOnOneThread) {
     Nesting nesting;
     std::thread person([&] {
-        const unsigned outer = qpui::WaitDialog("ESI Download", kWait);
-        const unsigned inner = qpui::WaitDialog("Authentication", kWait, outer);
+        const unsigned outer = qp::observer::WaitDialog("ESI Download", kWait);
+        const unsigned inner = qp::observer::WaitDialog("Authentication", kWait, outer);
         ASSERT_NE(inner, 0u);
-        EXPECT_FALSE(IsWindowEnabled(qpui::Record(outer).window));
+        EXPECT_FALSE(IsWindowEnabled(qp::observer::Record(outer).window));
         EXPECT_TRUE(QpObserverPost(outer, kFinished, 0, 0));
         EXPECT_TRUE(QpObserverFlush(outer, kWait));
-        EXPECT_TRUE(qpui::Record(outer).open);  // ended, but its loop waits for the inner one
+        EXPECT_TRUE(qp::observer::Record(outer).open);  // ended, but its loop waits for the inner one
         EXPECT_TRUE(QpObserverPress(inner, IDCANCEL));
     });
     EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting)), 11);
     person.join();
     EXPECT_EQ(nesting.events, (std::vector<std::string>{"inner opens", "outer ended", "inner 22"}));
     EXPECT_EQ(QpObserverRecordCount(), 2u);
-    EXPECT_EQ(qpui::Record(1).thread, qpui::Record(2).thread);
+    EXPECT_EQ(qp::observer::Record(1).thread, qp::observer::Record(2).thread);
 }
 
 INT_PTR CALLBACK EndAtOnceProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
@@ -224,8 +224,8 @@ TEST_F(WindowTest, DialogEndedDuringInitShowsItsTextsAndCloses) {
     const QpUiQuery any{QP_UI_DIALOG, "ESI Download", 1002, 0, FALSE};
     const unsigned serial = QpObserverWait(&any, 0);
     ASSERT_EQ(serial, 1u);
-    EXPECT_TRUE(qpui::Record(serial).ended);
-    EXPECT_EQ(qpui::ControlText(serial, 1000), "Assets");
+    EXPECT_TRUE(qp::observer::Record(serial).ended);
+    EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Assets");
     EXPECT_EQ(QpObserverGetControlText(serial, 4711, nullptr, 0), -1);
     EXPECT_FALSE(QpObserverPress(serial, IDOK));
 }
@@ -257,8 +257,8 @@ INT_PTR CALLBACK AnswerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 
 TEST_F(WindowTest, SendMessageFromAnotherThreadRunsOnTheOwnerAndReturnsItsResult) {
     std::thread worker([] {
-        const unsigned serial = qpui::WaitDialog("Lists", kWait);
-        const HWND dialog = qpui::Record(serial).window;
+        const unsigned serial = qp::observer::WaitDialog("Lists", kWait);
+        const HWND dialog = qp::observer::Record(serial).window;
         EXPECT_EQ(SendMessageA(dialog, WM_USER + 5, 21, 0), 42);
         // Controls answer at once from any thread.
         const HWND list = GetDlgItem(dialog, 1001);
@@ -272,11 +272,11 @@ TEST_F(WindowTest, SendMessageFromAnotherThreadRunsOnTheOwnerAndReturnsItsResult
         EXPECT_STREQ(line, "Load Quarnels64.dll ... OK");
         EXPECT_EQ(SendMessageA(list, LB_GETTEXT, 3, LPARAM(line)), LB_ERR);
         EXPECT_EQ(SendMessageA(list, LB_DELETESTRING, 0, 0), 2);
-        EXPECT_EQ(qpui::ListLines(serial, 1001),
+        EXPECT_EQ(qp::observer::ListLines(serial, 1001),
                   (std::vector<std::string>{"Load Quarnels64.dll ... OK", "Version ... 1,0,0,7"}));
         const HWND sorted = GetDlgItem(dialog, 1002);
         for (const char* text : {"b", "C", "a"}) SendMessageA(sorted, LB_ADDSTRING, 0, LPARAM(text));
-        EXPECT_EQ(qpui::ListLines(serial, 1002), (std::vector<std::string>{"a", "b", "C"}));
+        EXPECT_EQ(qp::observer::ListLines(serial, 1002), (std::vector<std::string>{"a", "b", "C"}));
         SendMessageA(list, LB_RESETCONTENT, 0, 0);
         EXPECT_EQ(QpObserverGetListCount(serial, 1001), 0);
         PostMessageA(dialog, kFinished, 0, 0);
@@ -312,7 +312,7 @@ TEST_F(WindowTest, ModelessDialogDiesWithItsThread) {
     });
     owner.join();
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(qpui::Record(1).ended);
+    EXPECT_TRUE(qp::observer::Record(1).ended);
     EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
 }
 
@@ -338,33 +338,33 @@ TEST_F(WindowTest, MessageBoxWaitsForTheObserverOnItsOwnThread) {
         boxThread = QpObserverThreadTag();
         answer = MessageBoxA(nullptr, "Web Access failed: 500\nbody", "EveOnline", MB_OK | MB_ICONINFORMATION);
     });
-    const unsigned serial = qpui::WaitBox(kWait);
+    const unsigned serial = qp::observer::WaitBox(kWait);
     ASSERT_NE(serial, 0u);
-    const QpUiRecord box = qpui::Record(serial);
+    const QpUiRecord box = qp::observer::Record(serial);
     EXPECT_TRUE(box.open);
     EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONINFORMATION));
-    EXPECT_EQ(qpui::Caption(serial), "EveOnline");
-    EXPECT_EQ(qpui::BoxText(serial), "Web Access failed: 500\nbody");
+    EXPECT_EQ(qp::observer::Caption(serial), "EveOnline");
+    EXPECT_EQ(qp::observer::BoxText(serial), "Web Access failed: 500\nbody");
     EXPECT_EQ(answer.load(), 0);
     // Esc on a box that has only OK answers OK.
     EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
     EXPECT_TRUE(QpObserverWaitEnded(serial, kWait));
     worker.join();
     EXPECT_EQ(answer.load(), IDOK);
-    EXPECT_EQ(qpui::Record(serial).result, IDOK);
-    EXPECT_EQ(qpui::Record(serial).thread, boxThread.load());
+    EXPECT_EQ(qp::observer::Record(serial).result, IDOK);
+    EXPECT_EQ(qp::observer::Record(serial).thread, boxThread.load());
 }
 
 TEST_F(WindowTest, MessageBoxButtonsAndAutomaticAnswers) {
     std::atomic<int> answer{0};
     std::thread worker([&] { answer = MessageBoxA(nullptr, "Retry?", "Q", MB_YESNO | MB_ICONQUESTION); });
-    const unsigned serial = qpui::WaitBox(kWait);
+    const unsigned serial = qp::observer::WaitBox(kWait);
     // A Yes/No box has no cancel: Esc and the close box do nothing.
     EXPECT_TRUE(QpObserverKey(serial, VK_ESCAPE));
     EXPECT_TRUE(QpObserverCloseBox(serial));
     EXPECT_TRUE(QpObserverFlush(serial, kWait));
     EXPECT_TRUE(QpObserverFlush(serial, kWait));
-    EXPECT_TRUE(qpui::Record(serial).open);
+    EXPECT_TRUE(qp::observer::Record(serial).open);
     EXPECT_TRUE(QpObserverPress(serial, IDNO));
     worker.join();
     EXPECT_EQ(answer.load(), IDNO);
@@ -375,12 +375,12 @@ TEST_F(WindowTest, MessageBoxButtonsAndAutomaticAnswers) {
     QpObserverSetBoxAnswer(QP_BOX_DEFAULT);
     EXPECT_EQ(MessageBoxA(nullptr, "a", "b", MB_RETRYCANCEL), IDRETRY);
     EXPECT_EQ(QpObserverRecordCount(), 4u);
-    EXPECT_EQ(qpui::Record(4).result, IDRETRY);
+    EXPECT_EQ(qp::observer::Record(4).result, IDRETRY);
 
     // Detaching answers a waiting box with its default button.
     QpObserverSetBoxAnswer(QP_BOX_WAIT);
     std::thread late([&] { answer = MessageBoxA(nullptr, "x", "y", MB_YESNO | MB_DEFBUTTON2); });
-    EXPECT_NE(qpui::WaitBox(kWait, 4), 0u);
+    EXPECT_NE(qp::observer::WaitBox(kWait, 4), 0u);
     QpObserverDetach();
     late.join();
     EXPECT_EQ(answer.load(), IDNO);
@@ -391,15 +391,15 @@ TEST_F(WindowTest, DialogOnAWorkerWhileTheMainThreadRunsAnother) {
     std::atomic<INT_PTR> signInResult{-99};
     std::thread worker([&] {
         // The "download" runs here: it needs a sign-in, shown on this thread.
-        const unsigned download = qpui::WaitDialog("ESI Download", kWait);
+        const unsigned download = qp::observer::WaitDialog("ESI Download", kWait);
         signInResult = DialogBoxIndirectParamA(nullptr, &kSignIn, nullptr, InnerProc, 0);
-        PostMessageA(qpui::Record(download).window, kFinished, 0, 0);
+        PostMessageA(qp::observer::Record(download).window, kFinished, 0, 0);
     });
     std::thread person([&] {
-        const unsigned signIn = qpui::WaitDialog("Authentication", kWait);
-        const unsigned download = qpui::WaitDialog("ESI Download", kWait);
-        EXPECT_TRUE(qpui::Record(download).open);
-        EXPECT_NE(qpui::Record(signIn).thread, qpui::Record(download).thread);
+        const unsigned signIn = qp::observer::WaitDialog("Authentication", kWait);
+        const unsigned download = qp::observer::WaitDialog("ESI Download", kWait);
+        EXPECT_TRUE(qp::observer::Record(download).open);
+        EXPECT_NE(qp::observer::Record(signIn).thread, qp::observer::Record(download).thread);
         EXPECT_TRUE(QpObserverPress(signIn, IDCANCEL));
     });
     EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&outerSeen)), 0);

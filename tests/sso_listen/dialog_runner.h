@@ -22,7 +22,7 @@ public:
         while (!m_taken && m_result.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
             // Abort whatever dialog is open and answer any box.
             for (unsigned serial = QpObserverRecordCount(); serial > 0; --serial) {
-                const QpUiRecord record = qpui::Record(serial);
+                const QpUiRecord record = qp::observer::Record(serial);
                 if (record.open) QpObserverPress(serial, record.kind == QP_UI_DIALOG ? IDCANCEL : IDOK);
             }
         }

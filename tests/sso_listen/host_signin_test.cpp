@@ -69,7 +69,7 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
     ASSERT_NO_FATAL_FAILURE(Load());
     EXPECT_EQ(StoredRefreshToken(), "<none>");
 
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     std::string name;
     ModalRun run([this, &name] { return INT_PTR(GetUser(name)); });
     ASSERT_EQ(run.Result(), 2112345678);
@@ -78,8 +78,8 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
 
     // One sign-in dialog, closed by itself; no box.
     ASSERT_EQ(QpObserverRecordCount(), 1u);
-    EXPECT_EQ(qpui::Caption(1), "Authentication");
-    EXPECT_EQ(qpui::Record(1).result, 0);
+    EXPECT_EQ(qp::observer::Caption(1), "Authentication");
+    EXPECT_EQ(qp::observer::Record(1).result, 0);
     EXPECT_FALSE(Listening());
     const auto authorize = m_sso.RequestsTo("/v2/oauth/authorize");
     ASSERT_EQ(authorize.size(), 1u);
@@ -100,7 +100,7 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
 TEST_F(HostSignIn, QuitMessageEndsTheSignInLikeAnAbortAndStaysQueued) {
     ScopedEnv browser("BROWSER", "true");  // a browser that never comes back
     ASSERT_NO_FATAL_FAILURE(Load());
-    qpui::ScopedObserver observer(QP_BOX_DEFAULT);
+    qp::observer::ScopedObserver observer(QP_BOX_DEFAULT);
     std::string name;
     bool quitQueued = false;
     ModalRun run([this, &name, &quitQueued] {
@@ -116,28 +116,28 @@ TEST_F(HostSignIn, QuitMessageEndsTheSignInLikeAnAbortAndStaysQueued) {
     EXPECT_TRUE(quitQueued);
     // The listener has let go of the port by the time GetUser returns.
     EXPECT_FALSE(Listening());
-    EXPECT_EQ(qpui::Caption(1), "Authentication");
+    EXPECT_EQ(qp::observer::Caption(1), "Authentication");
     EXPECT_EQ(m_sso.RequestCount(), 0u);
 }
 
 TEST_F(HostSignIn, AbortLeavesNobodySignedIn) {
     ScopedEnv browser("BROWSER", "true");  // a browser that never comes back
     ASSERT_NO_FATAL_FAILURE(Load());
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     std::string name;
     ModalRun run([this, &name] { return INT_PTR(GetUser(name)); });
 
-    const unsigned dialog = qpui::WaitDialog("Authentication");
+    const unsigned dialog = qp::observer::WaitDialog("Authentication");
     ASSERT_NE(dialog, 0u);
     EXPECT_TRUE(Listening());
     ASSERT_TRUE(QpObserverPress(dialog, IDCANCEL));
     ASSERT_TRUE(QpObserverWaitEnded(dialog, 5000));
-    EXPECT_EQ(qpui::Record(dialog).result, 0);
+    EXPECT_EQ(qp::observer::Record(dialog).result, 0);
     EXPECT_FALSE(Listening());
 
-    const unsigned box = qpui::WaitBox(10000, dialog);
+    const unsigned box = qp::observer::WaitBox(10000, dialog);
     ASSERT_NE(box, 0u);
-    EXPECT_EQ(qpui::BoxText(box), "Authentication failed - No access to the ESI-API possible");
+    EXPECT_EQ(qp::observer::BoxText(box), "Authentication failed - No access to the ESI-API possible");
     EXPECT_FALSE(run.Done(milliseconds(200)));  // GetUser waits for the box
     ASSERT_TRUE(QpObserverPress(box, IDOK));
 

@@ -102,15 +102,15 @@ TEST_F(LoopbackTest, PortInUseFailsTheLoginAtOnce) {
     EXPECT_EQ(m_oauth->state, OAuth2::kIdle);
 
     // The dialog opens and ends at once with 1.
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     DlgAccessToken dialog(m_oauth.get());
     start = Clock::now();
     EXPECT_EQ(dialog.DoModal(), 1);
     EXPECT_LT(MillisecondsSince(start), 1000);
-    const unsigned serial = qpui::WaitTemplate(1000, 0, 0, false);
+    const unsigned serial = qp::observer::WaitTemplate(1000, 0, 0, false);
     ASSERT_NE(serial, 0u);
-    EXPECT_EQ(qpui::Caption(serial), "Authentication");
-    EXPECT_EQ(qpui::Record(serial).result, 1);
+    EXPECT_EQ(qp::observer::Caption(serial), "Authentication");
+    EXPECT_EQ(qp::observer::Record(serial).result, 1);
     EXPECT_EQ(dialog.m_bRunning, 0);
 
     // No browser was asked to open the sign-on page.
@@ -133,7 +133,7 @@ TEST_F(LoopbackTest, NoBrowserToOpenEndsTheLoginAtOnce) {
     EXPECT_FALSE(Listening());
 
     // So the sign-in dialog ends by itself instead of waiting for a browser that never comes.
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     DlgAccessToken dialog(m_oauth.get());
     start = Clock::now();
     EXPECT_EQ(dialog.DoModal(), 1);
@@ -269,7 +269,7 @@ TEST_F(LoopbackTest, StopIsNotHeldUpByASilentConnection) {
 }
 
 TEST_F(LoopbackTest, DialogSignsInThroughTheBrowserAndClosesItself) {
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     DlgAccessToken dialog(m_oauth.get());
     const auto start = Clock::now();
     ModalRun run([&dialog] { return dialog.DoModal(); });
@@ -296,24 +296,24 @@ TEST_F(LoopbackTest, DialogSignsInThroughTheBrowserAndClosesItself) {
               std::string::npos)
         << log;
 
-    const unsigned serial = qpui::WaitTemplate(1000, 0, 0, false);
+    const unsigned serial = qp::observer::WaitTemplate(1000, 0, 0, false);
     ASSERT_NE(serial, 0u);
-    EXPECT_EQ(qpui::Caption(serial), "Authentication");
-    EXPECT_EQ(qpui::ControlText(serial, IDCANCEL), "Abort");
-    EXPECT_EQ(qpui::Record(serial).result, 0);
+    EXPECT_EQ(qp::observer::Caption(serial), "Authentication");
+    EXPECT_EQ(qp::observer::ControlText(serial, IDCANCEL), "Abort");
+    EXPECT_EQ(qp::observer::Record(serial).result, 0);
 }
 
 TEST_F(LoopbackTest, DialogStaysOpenForARedirectThatDoesNotMatch) {
     m_sso->SetAuthorizeState("4243");
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     DlgAccessToken dialog(m_oauth.get());
     ModalRun run([&dialog] { return dialog.DoModal(); });
-    const unsigned serial = qpui::WaitTemplate(1000);
+    const unsigned serial = qp::observer::WaitTemplate(1000);
     ASSERT_NE(serial, 0u);
     ASSERT_TRUE(WaitUntil([this] { return BrowserLog().find(kPageMismatch) != std::string::npos; }, milliseconds(10000)))
         << BrowserLog();
     EXPECT_FALSE(run.Done(milliseconds(1200)));  // more than two of the wait thread's polls
-    EXPECT_TRUE(qpui::Record(serial).open);
+    EXPECT_TRUE(qp::observer::Record(serial).open);
     EXPECT_EQ(m_oauth->state, OAuth2::kListening);
     EXPECT_EQ(m_sso->RequestsTo("/v2/oauth/token").size(), 0u);
 
@@ -325,10 +325,10 @@ TEST_F(LoopbackTest, DialogStaysOpenForARedirectThatDoesNotMatch) {
 
 TEST_F(LoopbackTest, AbortStopsTheListener) {
     ScopedEnv noBrowser("BROWSER", "true");  // a browser that never comes back
-    qpui::ScopedObserver observer;
+    qp::observer::ScopedObserver observer;
     DlgAccessToken dialog(m_oauth.get());
     ModalRun run([&dialog] { return dialog.DoModal(); });
-    const unsigned serial = qpui::WaitTemplate(1000);
+    const unsigned serial = qp::observer::WaitTemplate(1000);
     ASSERT_NE(serial, 0u);
     EXPECT_TRUE(Listening());
     const auto start = Clock::now();

@@ -24,24 +24,24 @@ protected:
 
     // Waits for the next sign-in dialog after record `after`, checks it and presses Abort.
     unsigned AbortSignIn(unsigned after) {
-        const unsigned dialog = qpui::WaitDialog("Authentication", 10000, after, false);
+        const unsigned dialog = qp::observer::WaitDialog("Authentication", 10000, after, false);
         EXPECT_NE(dialog, 0u) << "no sign-in dialog";
         if (!dialog) return after;
-        EXPECT_EQ(qpui::Record(dialog).templateId, 1000);
+        EXPECT_EQ(qp::observer::Record(dialog).templateId, 1000);
         EXPECT_TRUE(QpObserverPress(dialog, IDCANCEL)) << "the sign-in ended by itself (is its port taken?)";
         EXPECT_TRUE(QpObserverWaitEnded(dialog, 10000));
         // Abort ends the dialog with 0; a sign-in that could not start ends it with 1.
-        EXPECT_EQ(qpui::Record(dialog).result, 0);
+        EXPECT_EQ(qp::observer::Record(dialog).result, 0);
         return dialog;
     }
 
     // Waits for the next box after record `after`, checks that it is the warning and closes it.
     unsigned CloseWarning(unsigned after) {
-        const unsigned box = qpui::WaitBox(10000, after);
+        const unsigned box = qp::observer::WaitBox(10000, after);
         EXPECT_NE(box, 0u) << "no warning";
         if (!box) return after;
-        EXPECT_EQ(qpui::BoxText(box), kWarning);
-        EXPECT_TRUE(qpui::Record(box).type & MB_ICONEXCLAMATION);
+        EXPECT_EQ(qp::observer::BoxText(box), kWarning);
+        EXPECT_TRUE(qp::observer::Record(box).type & MB_ICONEXCLAMATION);
         EXPECT_TRUE(QpObserverPress(box, IDOK));
         EXPECT_TRUE(QpObserverWaitEnded(box, 10000));
         return box;
@@ -50,14 +50,14 @@ protected:
     size_t Count(int kind) {
         size_t count = 0;
         for (unsigned serial = 1; serial <= QpObserverRecordCount(); ++serial)
-            if (qpui::Record(serial).kind == kind) ++count;
+            if (qp::observer::Record(serial).kind == kind) ++count;
         return count;
     }
 
     FakeSignOn signOn;
     FakeWebApi api;
     std::unique_ptr<OAuth2> client;
-    qpui::ScopedObserver observer{QP_BOX_WAIT};
+    qp::observer::ScopedObserver observer{QP_BOX_WAIT};
 };
 
 TEST_F(SignInFallbackTest, WithoutAnyTokenTheSignInOpensAndItsAbortIsWarnedOf) {
@@ -84,9 +84,9 @@ TEST_F(SignInFallbackTest, FailedRefreshFallsBackToTheSignIn) {
     client->refreshToken = "revoked";
     Worker<CString> call([this] { return client->GetAccessToken(); });
     // The service's refusal is shown first, then the sign-in is offered.
-    const unsigned refusal = qpui::WaitBox();
+    const unsigned refusal = qp::observer::WaitBox();
     ASSERT_NE(refusal, 0u);
-    EXPECT_EQ(qpui::BoxText(refusal), "Web Access failed: 400\n{\"error\":\"invalid_grant\"}");
+    EXPECT_EQ(qp::observer::BoxText(refusal), "Web Access failed: 400\n{\"error\":\"invalid_grant\"}");
     EXPECT_TRUE(QpObserverPress(refusal, IDOK));
     const unsigned dialog = AbortSignIn(refusal);
     CloseWarning(dialog);
@@ -113,7 +113,7 @@ TEST_F(SignInFallbackTest, WebApiRequestUsesASignInCompletedInTheSecondDialog) {
     Worker<CString> call([this] { return client->EsiRequest("GET", "v4/characters/&user&/skills/", "", nullptr, FALSE); });
     unsigned last = AbortSignIn(0);
     last = CloseWarning(last);
-    const unsigned second = qpui::WaitDialog("Authentication", 10000, last);
+    const unsigned second = qp::observer::WaitDialog("Authentication", 10000, last);
     ASSERT_NE(second, 0u);
     // The browser comes back from the service with the code and the nonce; the dialog then ends by
     // itself.

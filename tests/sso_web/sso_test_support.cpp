@@ -109,9 +109,9 @@ std::vector<Box> Boxes() {
     std::vector<Box> boxes;
     const unsigned count = QpObserverRecordCount();
     for (unsigned serial = 1; serial <= count; ++serial) {
-        const QpUiRecord record = qpui::Record(serial);
+        const QpUiRecord record = qp::observer::Record(serial);
         if (record.kind != QP_UI_MESSAGEBOX) continue;
-        boxes.push_back(Box{qpui::Caption(serial), qpui::BoxText(serial), record.type});
+        boxes.push_back(Box{qp::observer::Caption(serial), qp::observer::BoxText(serial), record.type});
     }
     return boxes;
 }

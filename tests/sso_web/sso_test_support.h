@@ -68,7 +68,7 @@ public:
     ~Worker() {
         while (m_result.valid() && m_result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
             for (unsigned serial = QpObserverRecordCount(); serial > 0; --serial) {
-                const QpUiRecord record = qpui::Record(serial);
+                const QpUiRecord record = qp::observer::Record(serial);
                 if (record.open) QpObserverPress(serial, record.kind == QP_UI_DIALOG ? IDCANCEL : IDOK);
             }
         }

@@ -22,7 +22,7 @@ protected:
     FakeSignOn signOn;
     FakeWebApi api;
     std::unique_ptr<OAuth2> client;
-    qpui::ScopedObserver observer{QP_BOX_DEFAULT};
+    qp::observer::ScopedObserver observer{QP_BOX_DEFAULT};
 };
 
 TEST_F(TokenTest, StoredRefreshTokenIsReadAtConstruction) {

@@ -16,7 +16,7 @@ class WebAccessTest : public ::testing::Test {
 protected:
     FakeWebApi api;
     std::unique_ptr<OAuth2> client = ssotest::MakeClient(nullptr, &api);
-    qpui::ScopedObserver observer{QP_BOX_DEFAULT};
+    qp::observer::ScopedObserver observer{QP_BOX_DEFAULT};
     int status = -1;
     CString response = "left over";
     int pages = 77;
@@ -144,9 +144,9 @@ TEST_F(WebAccessTest, AFailedStatusWaitsForTheUser) {
     QpObserverSetBoxAnswer(QP_BOX_WAIT);
     api.Set("/gone", 410, "gone for good");
     ssotest::Worker<BOOL> call([this] { return Get("gone"); });
-    const unsigned box = qpui::WaitBox();
+    const unsigned box = qp::observer::WaitBox();
     ASSERT_NE(box, 0u);
-    EXPECT_EQ(qpui::BoxText(box), "Web Access failed: 410\ngone for good");
+    EXPECT_EQ(qp::observer::BoxText(box), "Web Access failed: 410\ngone for good");
     EXPECT_FALSE(call.Done(std::chrono::milliseconds(100)));
     ASSERT_TRUE(QpObserverPress(box, IDOK));
     EXPECT_TRUE(call.Get());

@@ -37,7 +37,7 @@ protected:
     static tls_support::Authority* authority;
     static tls_support::TempFile* trusted;
     std::unique_ptr<OAuth2> client = ssotest::MakeClient(nullptr, nullptr);
-    qpui::ScopedObserver observer{QP_BOX_DEFAULT};
+    qp::observer::ScopedObserver observer{QP_BOX_DEFAULT};
     int status = 0;
     CString response;
 };
