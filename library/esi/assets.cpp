@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library/database/database.h"
+#include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
@@ -97,7 +98,7 @@ void EmptyAssetCaches() {
 void DownloadAssets(OAuth2* oauth) {
     const CTime before = g_AssetsTime;
     if (DownloadCharacterAssets(oauth) && DownloadCorporationAssets(oauth)) return;
-    // Part of the assets would be counted as all of them for 900 seconds. Keep none and leave the
+    // Part of the assets would be counted as all of them for a whole cache lifetime. Keep none and leave the
     // stamp as it was, so the next query downloads again.
     EmptyAssetCaches();
     g_AssetsTime = before;
@@ -149,7 +150,7 @@ void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {
-    if (_time64(nullptr) - g_AssetsTime.GetTime() > 900) RunDownload("Assets", &DownloadAssets);
+    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime) RunDownload("Assets", &DownloadAssets);
     const item_entry* record = FindItemByName(itemName);
     const int32_t typeId = record ? static_cast<int32_t>(record->type_id) : 0;
 

@@ -25,7 +25,7 @@ extern asset_array g_CorpAssets;
 extern container_name_map g_CorpAssetNames;
 
 // Units of the item in containers of that name (every container when the name is empty), the
-// character's and the corporation's; downloads first when the caches are older than 900 seconds.
+// character's and the corporation's; downloads first when the caches are older than kCacheLifetime.
 int GetAssetQuantity(const CString& itemName, const CString& containerName);
 
 // The downloads, run on the download dialog's worker thread. The two owners' downloads stamp

@@ -1,6 +1,7 @@
 #include "library/esi/industry_jobs.h"
 
 #include "library/database/database.h"
+#include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -28,7 +29,7 @@ void DownloadIndustryJobs(OAuth2* oauth) {
 
 int GetProductionAmount(const CString& item) {
     const int64_t now = _time64(nullptr);
-    if (now - g_IndustryJobsTime.GetTime() > 900) RunDownload("Industry jobs", &DownloadIndustryJobs);
+    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime) RunDownload("Industry jobs", &DownloadIndustryJobs);
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
     int64_t sum = 0;

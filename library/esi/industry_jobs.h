@@ -19,7 +19,7 @@ extern CArray<production_info, production_info&> g_IndustryJobs;
 extern CTime g_IndustryJobsTime;
 
 // Units the character's jobs make of the item; downloads first when the last download that stored
-// a job is older than 900 seconds.
+// a job is older than kCacheLifetime.
 int GetProductionAmount(const CString& item);
 
 // The download, run on the download dialog's worker thread.

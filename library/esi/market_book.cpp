@@ -1,5 +1,6 @@
 #include "library/esi/market_book.h"
 
+#include "library/esi/cache_lifetime.h"
 #include "platform/win32api.h"
 
 namespace {
@@ -77,5 +78,5 @@ BOOL IsMarketFresh(int64_t station, int32_t typeId, int sell) {
     const int64_t now = _time64(nullptr);
     order_header book{};
     if (!g_MarketOrders.Lookup(BookKey(station, typeId, sell), book)) return FALSE;
-    return now - book.created < 900 ? TRUE : FALSE;
+    return now - book.created < kCacheLifetime ? TRUE : FALSE;
 }

@@ -32,6 +32,6 @@ void RemoveMarketOrders(int64_t station, int32_t typeId, int sell);
 void AddMarketOrder(int64_t station, int32_t typeId, int sell, uint32_t volume, double price);
 // What `quantity` units cost taken from the best orders in turn; 0.0 when the book cannot cover it.
 double GetMarketCost(int64_t station, int32_t typeId, int sell, uint32_t quantity);
-// The book exists and is younger than 900 seconds.
+// The book exists and is younger than kCacheLifetime.
 BOOL IsMarketFresh(int64_t station, int32_t typeId, int sell);
 void FreeOrderChain(order_node* node);

@@ -2,6 +2,7 @@
 
 #include "library/database/database.h"
 #include "library/dates_and_hubs.h"
+#include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -28,7 +29,8 @@ void DownloadTransactions(OAuth2* oauth) {
 }
 
 int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold) {
-    if (_time64(nullptr) - g_TransactionsTime.GetTime() > 900) RunDownload("Transactions", &DownloadTransactions);
+    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime)
+        RunDownload("Transactions", &DownloadTransactions);
     const int64_t station = GetHubStationId(hub);
     const int64_t cutoff = _time64(nullptr) - static_cast<int64_t>(days) * 86400;
     const item_entry* record = FindItemByName(item);

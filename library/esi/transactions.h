@@ -21,7 +21,7 @@ extern CArray<transaction_entry, const transaction_entry&> g_Transactions;
 extern CTime g_TransactionsTime;
 
 // Units of the item sold (`sold` nonzero) or bought at the location the hub selects within the last
-// `days` days; downloads first when the cache is older than 900 seconds.
+// `days` days; downloads first when the cache is older than kCacheLifetime.
 int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold);
 
 // The download, run on the download dialog's worker thread.
