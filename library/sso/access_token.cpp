@@ -1,6 +1,7 @@
 // A usable access token and the identity of the signed-in character.
 #include <ctime>
 
+#include "framework/afxinet.h"
 #include "framework/afxwin.h"
 #include "library/sso/json_document.h"
 #include "library/sso/oauth2.h"
@@ -42,8 +43,8 @@ void OAuth2::RefreshAccessToken() {
 
     int status = 0;
     CString answer;
-    if (!WebAccess(0, tokenUrl, GetRefreshBody(), &status, &answer, user, password, kFormContentHeader, nullptr,
-                   FALSE)) {
+    if (!WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetRefreshBody(), &status, &answer, user, password,
+                   kFormContentHeader, nullptr, FALSE)) {
         state = kFailed;
         return;
     }
@@ -85,7 +86,8 @@ void OAuth2::VerifyToken() {
     const CString header = "Authorization: Bearer " + accessToken;
     int status = 0;
     CString answer;
-    const BOOL answered = WebAccess(1, verifyUrl, CString(), &status, &answer, nullptr, nullptr, header, nullptr, FALSE);
+    const BOOL answered = WebAccess(CHttpConnection::HTTP_VERB_GET, verifyUrl, CString(), &status, &answer, nullptr,
+                                    nullptr, header, nullptr, FALSE);
     if (unsigned(status) > 299 || !answered) return;
     JsonDocument document;
     if (!document.Parse(answer)) return;

@@ -1,4 +1,5 @@
 // The one way the downloads talk to the game's web API.
+#include "framework/afxinet.h"
 #include "library/sso/oauth2.h"
 
 CString OAuth2::EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
@@ -15,7 +16,8 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     id.Format("%d", character);
     url.Replace("&user&", id);
 
-    const int verb = method.CompareNoCase("post") == 0 ? 0 : 1;
+    const int verb =
+        method.CompareNoCase("post") == 0 ? CHttpConnection::HTTP_VERB_POST : CHttpConnection::HTTP_VERB_GET;
     CString headers;
     headers.Format("accept: application/json\r\nauthorization: Bearer %s\r\n", token.GetString());
     if (token.IsEmpty()) return answer;

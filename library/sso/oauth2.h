@@ -56,7 +56,7 @@ public:
     static void SplitFlatJson(const CString& json, FieldList& fields);
     static CString GetFieldValue(const FieldList& fields, CString name);
 
-    // HTTP(S) requests.
+    // HTTP(S) requests. `verb` is one of CHttpConnection's HTTP_VERB_* values.
     BOOL WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                    const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
                    BOOL tolerate403);

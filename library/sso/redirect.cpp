@@ -1,11 +1,11 @@
 // The browser's redirect: the code-for-token exchange and the page that answers the browser.
 #include <cstdlib>
 
+#include "framework/afxinet.h"
 #include "library/sso/oauth2.h"
 
 namespace {
 const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
-const int kVerbPost = 0;
 
 // The text with the characters that HTML gives a meaning written as entities, so that a server's
 // reason phrase or a network message shows as text on the page.
@@ -43,8 +43,8 @@ void OAuth2::OnRedirect(const FieldList& fields) {
     const char* password = useBasicAuth ? static_cast<LPCSTR>(clientSecret) : nullptr;
     int status = 0;
     CString answer;
-    if (!WebAccess(kVerbPost, tokenUrl, GetTokenBody(code), &status, &answer, user, password, kFormContentHeader,
-                   nullptr, FALSE)) {
+    if (!WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetTokenBody(code), &status, &answer, user, password,
+                   kFormContentHeader, nullptr, FALSE)) {
         state = kFailed;
         return;
     }
