@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "library/text_compare.h"
 #include "platform/win32api.h"
 
 namespace {
@@ -39,9 +40,7 @@ CTime StartOfTimeStamps() { return CTime(2000, 1, 1, 0, 0, 0); }
 
 int64_t GetHubStationId(const CString& hub) {
     for (const hub_station& entry : kHubStations)
-        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(hub)),
-                     reinterpret_cast<const unsigned char*>(entry.name)) == 0)
-            return entry.station;
+        if (SameTextNoCase(hub, entry.name)) return entry.station;
     return 0;
 }
 

@@ -10,15 +10,12 @@
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
+#include "library/text_compare.h"
 
 namespace {
 
 // The most ids the web API's names endpoints take in one request.
 const size_t kNamesPerRequest = 1000;
-
-bool SameText(LPCSTR a, LPCSTR b) {
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b)) == 0;
-}
 
 // Requests the asset pages of one owner and keeps the items in unlocked containers, each container
 // recorded with an empty name. An empty page or the last announced page ends the walk. False when a
@@ -51,7 +48,7 @@ bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
             entry.location_id = JsonInt64(element, "location_id");
             entry.quantity = JsonInt(element, "quantity");
             entry.type_id = JsonInt(element, "type_id");
-            if (!SameText(JsonText(element, "location_flag"), "Unlocked")) continue;
+            if (!SameTextNoCase(JsonText(element, "location_flag"), "Unlocked")) continue;
             assets.Add(entry);
             names[entry.location_id] = CString();
         }
@@ -161,7 +158,7 @@ int GetAssetQuantity(const CString& itemName, const CString& containerName) {
             if (entry.type_id != typeId) continue;
             CString container;
             if (!names.Lookup(entry.location_id, container)) container.Empty();
-            if (containerName.IsEmpty() || SameText(containerName, container))
+            if (containerName.IsEmpty() || SameTextNoCase(containerName, container))
                 sum += entry.quantity;
         }
     };

@@ -5,6 +5,7 @@
 #include "library/esi/esi_answer.h"
 #include "library/esi/market_book.h"
 #include "library/sso/json_document.h"
+#include "library/text_compare.h"
 
 namespace {
 struct market_hub {
@@ -23,8 +24,7 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
     int64_t station = 0;
     const char* region = "";
     for (const market_hub& entry : kMarketHubs) {
-        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<LPCSTR>(hub)),
-                     reinterpret_cast<const unsigned char*>(entry.name)) == 0) {
+        if (SameTextNoCase(hub, entry.name)) {
             station = entry.station;
             region = entry.region;
             break;

@@ -1,5 +1,6 @@
 // Name and value pairs from a browser query or from the flat JSON object of a token answer.
 #include "library/sso/oauth2.h"
+#include "library/text_compare.h"
 
 namespace {
 void AppendField(OAuth2::FieldList& fields, const CString& name, const CString& value) {
@@ -74,9 +75,7 @@ CString OAuth2::GetFieldValue(const FieldList& fields, CString name) {
     // A matching field with an empty value does not end the search: a later one may have a value.
     for (INT_PTR i = 0; i < fields.GetSize() && result.IsEmpty(); ++i) {
         const FIELD& field = fields[i];
-        if (_mbsicmp(reinterpret_cast<const unsigned char*>(field.name.GetString()),
-                     reinterpret_cast<const unsigned char*>(name.GetString())) == 0)
-            result = field.value;
+        if (SameTextNoCase(field.name, name)) result = field.value;
     }
     return result;
 }

@@ -3,6 +3,7 @@
 
 #include "framework/afxinet.h"
 #include "library/sso/oauth2.h"
+#include "library/text_compare.h"
 
 namespace {
 const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
@@ -30,10 +31,9 @@ void OAuth2::OnRedirect(const FieldList& fields) {
     CString stateText;
     for (INT_PTR i = 0; i < fields.GetSize(); ++i) {
         const FIELD& field = fields[i];
-        const unsigned char* name = reinterpret_cast<const unsigned char*>(static_cast<LPCSTR>(field.name));
-        if (_mbsicmp(name, reinterpret_cast<const unsigned char*>("code")) == 0)
+        if (SameTextNoCase(field.name, "code"))
             code = field.value;
-        else if (_mbsicmp(name, reinterpret_cast<const unsigned char*>("state")) == 0)
+        else if (SameTextNoCase(field.name, "state"))
             stateText = field.value;
     }
     // Not the answer to this sign-in: keep waiting for the right one.
