@@ -1,8 +1,8 @@
 // The downloads' parsing and the queries over the caches, each beside a baseline where one exists:
 // - an asset page of 1,000 elements: the whole character download over loopback (two requests to a
-//   fake web API in this process: the page and the names of its containers), the download's own
-//   parse-and-keep loop, the document parse alone, the indexed element access alone, and a bare
-//   cJSON_Parse of the same text;
+//   fake web API in this process: the page and the names of its containers), a parse followed by
+//   the downloads' own page step KeepUnlockedAssets, the document parse alone, the indexed element
+//   access alone, and a bare cJSON_Parse of the same text;
 // - GetAssetQuantity over 100,000 cached assets;
 // - GetMarketCost and GetMarketPrice against a fresh book of 10,000 orders;
 // - building a book with AddMarketOrder from random, rising and falling prices.
@@ -71,9 +71,8 @@ void AssetPage_DownloadOverLoopback(benchmark::State& state) {
 }
 BENCHMARK(AssetPage_DownloadOverLoopback)->Unit(benchmark::kMicrosecond);
 
-// The download's page step without the request: the same JsonDocument and the same reader calls in
-// the same loop as the asset download (empty the caches, parse, count, read four members per
-// element, keep the unlocked ones and record their containers).
+// The download's page step without the request: empty the caches, parse the page into a
+// JsonDocument and run the downloads' own KeepUnlockedAssets over it.
 void AssetPage_ParseAndKeep(benchmark::State& state) {
     const CString page(AssetPage().c_str());
     for (auto _ : state) {
@@ -81,19 +80,7 @@ void AssetPage_ParseAndKeep(benchmark::State& state) {
         g_CharAssetNames.RemoveAll();
         JsonDocument document;
         if (!document.Parse(page)) state.SkipWithError("parse failed");
-        const int count = JsonArraySize(document.root);
-        for (int i = 0; i < count; ++i) {
-            const cJSON* element = JsonArrayItem(document.root, i);
-            asset_entry entry;
-            entry.location_id = JsonInt64(element, "location_id");
-            entry.quantity = JsonInt(element, "quantity");
-            entry.type_id = JsonInt(element, "type_id");
-            if (_mbsicmp(reinterpret_cast<const unsigned char*>(JsonText(element, "location_flag").GetString()),
-                         reinterpret_cast<const unsigned char*>("Unlocked")) != 0)
-                continue;
-            g_CharAssets.Add(entry);
-            g_CharAssetNames[entry.location_id] = CString();
-        }
+        benchmark::DoNotOptimize(KeepUnlockedAssets(document, g_CharAssets, g_CharAssetNames));
     }
     if (g_CharAssets.GetSize() != 1000) state.SkipWithError("wrong result");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(AssetPage().size()));

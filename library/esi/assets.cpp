@@ -40,18 +40,7 @@ bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
             return true;
         }
         if (!ParseSuccessfulAnswer(document, answer, status)) return false;
-        const int count = JsonArraySize(document.root);
-        if (count == 0) return true;
-        for (int i = 0; i < count; ++i) {
-            const cJSON* element = JsonArrayItem(document.root, i);
-            asset_entry entry;
-            entry.location_id = JsonInt64(element, "location_id");
-            entry.quantity = JsonInt(element, "quantity");
-            entry.type_id = JsonInt(element, "type_id");
-            if (!SameTextNoCase(JsonText(element, "location_flag"), "Unlocked")) continue;
-            assets.Add(entry);
-            names[entry.location_id] = CString();
-        }
+        if (KeepUnlockedAssets(document, assets, names) == 0) return true;
         if (++page > pageCount) return true;
     }
 }
@@ -91,6 +80,21 @@ void EmptyAssetCaches() {
 }
 
 }  // namespace
+
+int KeepUnlockedAssets(const JsonDocument& page, asset_array& assets, container_name_map& names) {
+    const int count = JsonArraySize(page.root);
+    for (int i = 0; i < count; ++i) {
+        const cJSON* element = JsonArrayItem(page.root, i);
+        asset_entry entry;
+        entry.location_id = JsonInt64(element, "location_id");
+        entry.quantity = JsonInt(element, "quantity");
+        entry.type_id = JsonInt(element, "type_id");
+        if (!SameTextNoCase(JsonText(element, "location_flag"), "Unlocked")) continue;
+        assets.Add(entry);
+        names[entry.location_id] = CString();
+    }
+    return count;
+}
 
 void DownloadAssets(OAuth2* oauth) {
     const CTime before = g_AssetsTime;

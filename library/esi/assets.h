@@ -7,6 +7,7 @@
 #include "framework/afxcoll.h"
 #include "framework/afxstr.h"
 #include "framework/afxtime.h"
+#include "library/sso/json_document.h"
 #include "library/sso/oauth2.h"
 
 struct asset_entry {
@@ -36,3 +37,8 @@ bool DownloadCharacterAssets(OAuth2* oauth);
 void DownloadCharacterAssetNames(OAuth2* oauth);
 bool DownloadCorporationAssets(OAuth2* oauth);
 void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId);
+
+// The step of the downloads for one parsed asset page: appends its items in unlocked containers to
+// `assets` and records each of their containers in `names` with an empty name. Returns the number
+// of the page's elements, kept or not; 0 ends the walk over the pages.
+int KeepUnlockedAssets(const JsonDocument& page, asset_array& assets, container_name_map& names);
