@@ -1,5 +1,15 @@
 // The library's global objects, in the one order in which they must be made at load; they are
 // destroyed in the reverse order at unload. Keeping them in this one file is what fixes the order.
+//
+// The download caches below (the asset caches, g_Skills, g_MarketOrders, g_PersonalOrders,
+// g_Transactions, g_IndustryJobs and the time stamps) have no lock of their own. Each is written
+// only by its download function, which runs on the download dialog's worker thread, and read only
+// by the queries on the host's thread. What keeps readers away while the worker writes is
+// g_ExportLock: every export that reads downloaded data holds it on the host's thread around its
+// query, and so across the download dialog's DoModal. No other thread of the host can call in
+// meanwhile, and the host's own thread waits in the modal loop and reads the cache only after
+// DoModal has returned, when the worker has ended. A download function must never take
+// g_ExportLock: the host's thread holds it while it waits for the worker.
 #include "framework/afxapp.h"
 #include "framework/afxmt.h"
 #include "library/dates_and_hubs.h"
