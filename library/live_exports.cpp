@@ -53,6 +53,8 @@ QUARNELS_EXPORT int GetTransactionAmount(char** item, char** hub, short* days, s
     return RunExport<int>(0, [&] {
         ExportLockScope lock;
         if (!item || !hub || !days || !sold) return 0;
+        // Only 1 means sales; -1 (a macro's True) and every other value mean purchases. Kept as it
+        // is: users' workbooks pass their flags this way.
         return GetTransactionQuantity(TextOrEmpty(item), TextOrEmpty(hub), int(*days), *sold == 1);
     });
 }

@@ -29,6 +29,7 @@ void DownloadIndustryJobs(OAuth2* oauth) {
 
 int GetProductionAmount(const CString& item) {
     const int64_t now = _time64(nullptr);
+    // "Industry jobs", unlike "Personal Orders", with a small j: the dialog's titles stay as users know them.
     if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime) RunDownload("Industry jobs", &DownloadIndustryJobs);
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;

@@ -39,6 +39,7 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
 
     if (!IsMarketFresh(station, typeId, sell)) {
         CEsiDownloadDlg dialog;
+        // The title shows item and hub as the caller typed them, "Market Tritanium (jita)".
         dialog.m_strTitle.Format("Market %s (%s)", static_cast<LPCSTR>(item), static_cast<LPCSTR>(hub));
         dialog.m_nMode = 1;
         dialog.m_pfnWorkerArgs = &DownloadMarketOrders;
@@ -49,6 +50,7 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
         dialog.m_pSession = &g_OAuth;
         dialog.DoModal();
     }
+    // A negative quantity becomes a count of over two billion units, which no book covers: 0.0.
     return GetMarketCost(station, typeId, sell, static_cast<uint32_t>(quantity));
 }
 

@@ -4,6 +4,7 @@
 #include "platform/win32api.h"
 
 namespace {
+// "station-type-side", side S or B; the type printed signed.
 CString BookKey(int64_t station, int32_t typeId, int sell) {
     CString key;
     key.Format("%lld-%d-%c", static_cast<long long>(station), typeId, sell ? 'S' : 'B');
@@ -58,6 +59,8 @@ void AddMarketOrder(int64_t station, int32_t typeId, int sell, uint32_t volume, 
     g_MarketOrders.SetAt(key, book);
 }
 
+// A book that cannot cover the whole quantity prices it at 0.0, not at what it could cover; callers
+// take 0.0 as "no price" and depend on that.
 double GetMarketCost(int64_t station, int32_t typeId, int sell, uint32_t quantity) {
     uint32_t remaining = quantity;
     double cost = 0.0;

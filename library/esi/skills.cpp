@@ -24,6 +24,8 @@ double GetInventionChanceWithSkills(const invention_entry* entry) {
     for (uint32_t skill : entry->skill_id) {
         DWORD level = 0;
         if (IsOneOf(skill, kScienceSkills)) {
+            // A third science skill would replace the second one's level. No record has three; the
+            // rule is kept as it always was.
             if (g_Skills.Lookup(skill, level)) (firstScience != 0 ? secondScience : firstScience) = level;
         } else if (IsOneOf(skill, kEncryptionSkills)) {
             if (g_Skills.Lookup(skill, level)) encryption = level;

@@ -14,6 +14,7 @@ void DownloadTransactions(OAuth2* oauth) {
     JsonDocument document;
     if (!document.Parse(answer)) return;
     const int count = JsonArraySize(document.root);
+    // Every answer that parses stamps the cache, an empty one too; the industry jobs do otherwise.
     g_TransactionsTime = CTime(_time64(nullptr));
     for (int i = 0; i < count; ++i) {
         const cJSON* element = JsonArrayItem(document.root, i);

@@ -31,6 +31,7 @@ CString OAuth2::GetAccessToken() {
         result = accessToken;
     }
 
+    // The warning's wording is kept exactly: users know it.
     if (accessToken.IsEmpty())
         AfxMessageBox("Authentication failed - No access to the ESI-API possible", MB_ICONEXCLAMATION | MB_OK, 0);
     return result;
@@ -83,6 +84,8 @@ void OAuth2::VerifyToken() {
         return;
     }
 
+    // One header line without a line end, unlike the web API request's: kept as the service has
+    // always received it.
     const CString header = "Authorization: Bearer " + accessToken;
     int status = 0;
     CString answer;

@@ -6,6 +6,9 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
                            BOOL tolerate403, int* status) {
     CString answer;
     if (status) *status = 0;
+    // The token is asked for twice, here and while the character is learnt: with none to be had the
+    // user is offered the sign-in (and warned) twice. Kept on purpose: a sign-in completed in the
+    // second offer still serves this request.
     CString token = GetAccessToken();
     const int character = GetCharacterId(nullptr);
     // Learning the character may have signed in anew; that token is the one to send.
@@ -16,6 +19,7 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     id.Format("%d", character);
     url.Replace("&user&", id);
 
+    // "post" in any letter case selects POST; every other text, an empty one too, selects GET.
     const int verb =
         method.CompareNoCase("post") == 0 ? CHttpConnection::HTTP_VERB_POST : CHttpConnection::HTTP_VERB_GET;
     CString headers;

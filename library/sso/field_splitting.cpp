@@ -11,6 +11,8 @@ void AppendField(OAuth2::FieldList& fields, const CString& name, const CString& 
 }
 }  // namespace
 
+// Names are taken as they stand, neither decoded nor trimmed, and a "+" is never a blank: callers
+// match the fields exactly as they always came out.
 void OAuth2::SplitQuery(const CString& query, FieldList& fields) {
     fields.RemoveAll();
     // The code pages in use have no trail byte as low as "&" or "=", so a byte search finds only

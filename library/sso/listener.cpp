@@ -102,6 +102,8 @@ UINT OAuth2::ListenThread(LPVOID param) {
             Sleep(250);
             closesocket(client);
         } else if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) {
+            // The listener's error texts are kept exactly, "incomeing" and "start listening" included:
+            // callers read them from errorText, and the browser's failure page shows them.
             self->errorText.Format("Error connecting incomeing connection: %d", error);
             if (ListenSocketIsGone(error)) break;
         }

@@ -9,6 +9,8 @@
 #include "library/sso/endpoints.h"
 
 namespace {
+// The browser's pages are kept word for word, the "max" for "may" and the German words included:
+// users' pages and callers that read them depend on the exact texts.
 const char kPageSuccess[] = "<html><body><h1>Success</h1>You max close this window now</body></html>";
 const char kPageFailed[] = "<html><body>Fehlgeschlagen: %s</body></html>";
 const char kPageDenied[] = "<html><body>Abgelehnt</body></html>";
@@ -54,6 +56,8 @@ OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
     verifyUrl = endpoints.signOnBase + "/oauth/verify";
     esiBaseUrl = endpoints.webApiBase;
 
+    // Section, key and the 355-byte buffer (a longer token arrives cut to 354 characters) are kept
+    // exactly as they are: users' stored ini files and the check program depend on them.
     char stored[355];
     std::memset(stored, 0, sizeof(stored));
     GetPrivateProfileStringA("Quarnel", "RefreshKey", "", stored, sizeof(stored), GetIniPath());
@@ -73,7 +77,8 @@ CString OAuth2::GetIniPath() {
     std::memset(path, 0, sizeof(path));
     DWORD size = sizeof(path);
     GetUserProfileDirectoryA(token, path, &size);
-    // A profile folder too long for the name leaves the path empty rather than cut.
+    // A profile folder too long for the name leaves the path empty rather than cut. The file's place
+    // and name stay as they are: users' stored refresh tokens are there.
     strcat_s(path, sizeof(path), "\\AppData\\Local\\Quarnels.ini");
     if (token) CloseHandle(token);
     return CString(path);

@@ -43,7 +43,8 @@ public:
     void SendAnswer(SOCKET client);
 
     // Endpoint URLs, the form-encoded bodies of the two token requests (posted to tokenUrl), and
-    // the encoders.
+    // the encoders. The builders, like Listen, stay virtual although the library overrides none of
+    // them: callers, the tests among them, derive from OAuth2 and replace them.
     virtual CString GetAuthorizeUrl();
     virtual CString GetRedirectUri();
     virtual CString GetTokenBody(const CString& code);

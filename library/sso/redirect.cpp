@@ -6,6 +6,7 @@
 #include "library/text_compare.h"
 
 namespace {
+// Kept word for word, like the pages of the sign-on object: callers that read it depend on it.
 const char kPageMismatch[] = "<html><body>Request does not match authentication request</body></html>";
 
 // The text with the characters that HTML gives a meaning written as entities, so that a server's
@@ -36,7 +37,8 @@ void OAuth2::OnRedirect(const FieldList& fields) {
         else if (SameTextNoCase(field.name, "state"))
             stateText = field.value;
     }
-    // Not the answer to this sign-in: keep waiting for the right one.
+    // Not the answer to this sign-in: keep waiting for the right one. The state is compared as a
+    // number, as it always was ("0123" and "123abc" match 123); callers depend on that reading.
     if (code.IsEmpty() || std::atoi(stateText) != stateNonce) return;
 
     const char* user = useBasicAuth ? static_cast<LPCSTR>(clientId) : nullptr;
@@ -82,6 +84,7 @@ void OAuth2::SendAnswer(SOCKET client) {
         break;
     default: break;
     }
+    // Status 200 whatever the outcome, and no Content-Type: the answer stays exactly as callers know it.
     CString answer;
     answer.Format("HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n%s", page.GetLength(), static_cast<LPCSTR>(page));
     send(client, static_cast<LPCSTR>(answer), answer.GetLength(), 0);

@@ -62,6 +62,8 @@ CString OAuth2::GetRefreshBody() {
     return body;
 }
 
+// Only ASCII letters and digits stay as they are; "-", ".", "_" and "~" are escaped too, although
+// they need not be. The encoding is kept exactly: callers compare the URLs and bodies it makes.
 CString OAuth2::UrlEncode(const CString& text) {
     CString encoded;
     const int length = text.GetLength();
@@ -79,6 +81,7 @@ CString OAuth2::UrlEncode(const CString& text) {
     return encoded;
 }
 
+// A "+" stays a "+", not a blank: callers depend on values decoded exactly as they always were.
 CString OAuth2::UrlDecode(const CString& text) {
     CString decoded;
     const int length = text.GetLength();

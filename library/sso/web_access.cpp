@@ -52,7 +52,8 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
             credentials.Format("%s:%s", basicUser, basicPassword);
             const CString encoded = Base64Encode(credentials.GetString(), uint32_t(std::strlen(credentials)));
             // The token requests send both their content type and the credentials: a header line
-            // before this one must be ended.
+            // before this one must be ended. No blank after the colon, as the service has always
+            // received it.
             if (!headers.IsEmpty() && headers.Right(2) != "\r\n") headers += "\r\n";
             headers.AppendFormat("Authorization:Basic %s", encoded.GetString());
         }
@@ -103,6 +104,8 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
 
         const bool quiet = unsigned(*status) < 300 || (*status == 403 && tolerate403);
         if (!quiet) {
+            // Text and caption are kept word for word: users know this box by them. It shows only
+            // the last chunk read, the whole body when that was short.
             const CString shown(buffer.data(), int(strnlen(buffer.data(), lastChunk)));
             CString message;
             message.Format("Web Access failed: %d\n%s", *status, shown.GetString());
