@@ -50,7 +50,6 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
         dialog.m_pSession = &g_OAuth;
         dialog.DoModal();
     }
-    // A negative quantity becomes a count of over two billion units, which no book covers: 0.0.
     return GetMarketCost(station, typeId, sell, static_cast<uint32_t>(quantity));
 }
 
