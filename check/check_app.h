@@ -2,7 +2,7 @@
 // character.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/afxapp.h"
 
 class CQuarnelCheckApp : public CWinApp {
 public:

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "framework/afxwin.h"
+#include "framework/afxapp.h"
 #include "platform/posix/observer.h"
 #include "resources/resource.h"
 

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "framework/afxapp.h"
+
 namespace {
 
 // Windows bound to objects. Dialogs run on several threads, so the map is shared and locked.

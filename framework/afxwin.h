@@ -378,11 +378,3 @@ int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = UINT(-1));
 // start-up sets it. A null module means the program itself.
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE module);
-
-// ---------------------------------------------------------------------------------------------
-// The application object (CWinApp) and the module state come from afxapp.h, which builds on the
-// classes above.
-// ---------------------------------------------------------------------------------------------
-#if __has_include("framework/afxapp.h")
-#  include "framework/afxapp.h"
-#endif

@@ -1,6 +1,7 @@
 // Dialogs, data exchange, list boxes, painting helpers and the class library's message box.
 #include <cstring>
 
+#include "framework/afxapp.h"
 #include "framework/afxwin.h"
 
 // CDialog

@@ -29,25 +29,11 @@
 #  include "posix/crt.h"
 #  include "posix/resource.h"
 #  include "posix/random.h"
-#  if __has_include("posix/sync.h")
-#    include "posix/sync.h"
-#  endif
-#  if __has_include("posix/winsock.h")
-#    include "posix/winsock.h"
-#  endif
-#  if __has_include("posix/profile.h")
-#    include "posix/profile.h"
-#  endif
-#  if __has_include("posix/shell.h")
-#    include "posix/shell.h"
-#  endif
-#  if __has_include("posix/debug.h")
-#    include "posix/debug.h"
-#  endif
-#  if __has_include("posix/wininet.h")
-#    include "posix/wininet.h"
-#  endif
-#  if __has_include("posix/window.h")
-#    include "posix/window.h"
-#  endif
+#  include "posix/sync.h"
+#  include "posix/winsock.h"
+#  include "posix/profile.h"
+#  include "posix/shell.h"
+#  include "posix/debug.h"
+#  include "posix/wininet.h"
+#  include "posix/window.h"
 #endif

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "framework/afxwin.h"
+#include "framework/afxapp.h"
 #include "platform/posix/observer.h"
 
 namespace {
