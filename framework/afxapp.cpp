@@ -1,6 +1,5 @@
+// The application object, the module state and the start-up and shutdown of programs and libraries.
 #include "framework/afxapp.h"
-
-#include <cstring>
 
 namespace {
 AFX_MODULE_STATE g_moduleState;
@@ -33,22 +32,6 @@ HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(AfxGetResourceHandle
 
 int CWinApp::ExitInstance() { return 0; }
 
-namespace {
-// "…/libQuarnels64.so" gives "Quarnels64", as a Windows module "…\Quarnels64.dll" does.
-void ModuleBaseName(HINSTANCE module, char* out, size_t size) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(module, path, MAX_PATH);
-    const char* base = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\') base = p + 1;
-    if (std::strncmp(base, "lib", 3) == 0 && base[3]) base += 3;
-    size_t length = std::strcspn(base, ".");
-    if (length >= size) length = size - 1;
-    std::memcpy(out, base, length);
-    out[length] = 0;
-}
-}  // namespace
-
 BOOL AfxDllProcessAttach(HINSTANCE module) {
     g_moduleState.m_hCurrentInstanceHandle = module;
     g_moduleState.m_hCurrentResourceHandle = module;
@@ -56,7 +39,7 @@ BOOL AfxDllProcessAttach(HINSTANCE module) {
     if (!app) return TRUE;
     app->m_hInstance = module;
     if (!app->m_pszAppName) {
-        ModuleBaseName(module, app->m_moduleName, sizeof(app->m_moduleName));
+        QpModuleBaseName(module, app->m_moduleName, sizeof(app->m_moduleName));
         app->m_pszAppName = app->m_moduleName;
     }
     g_moduleState.m_lpszCurrentAppName = app->m_pszAppName;

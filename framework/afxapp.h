@@ -6,7 +6,7 @@
 
 class CWinApp : public CCmdTarget {
 public:
-    // A null name makes the module's file name (without folder, "lib" prefix and extension) the name.
+    // A null name makes the module's base name (QpModuleBaseName) the name.
     explicit CWinApp(LPCSTR appName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;

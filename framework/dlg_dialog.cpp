@@ -1,5 +1,4 @@
 // Dialogs, data exchange, list boxes, painting helpers and the class library's message box.
-#include <cstring>
 
 #include "framework/afxapp.h"
 #include "framework/afxwin.h"
@@ -126,16 +125,13 @@ CPaintDC::~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
 // Message boxes and resources
 
 namespace {
-// The caption of the class library's boxes: the application's name, else the program's file name.
+// The caption of the class library's boxes: the application's name, else the program's.
 CString AppCaption() {
     LPCSTR name = AfxGetAppName();
     if (name && *name) return CString(name);
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* base = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\') base = p + 1;
-    return CString(base, int(std::strcspn(base, ".")));
+    char program[MAX_PATH] = {};
+    QpModuleBaseName(nullptr, program, MAX_PATH);
+    return CString(program);
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,19 @@ void* OpenFirst(const std::string& name) {
         if (void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
     }
     return nullptr;
+}
+
+// The program is the object the dynamic linker lists without a file name.
+bool IsProgram(HMODULE module) {
+    const auto* map = reinterpret_cast<const struct link_map*>(module);
+    return !map || !map->l_name || !*map->l_name;
+}
+
+std::string ModulePath(HMODULE module) {
+    if (IsProgram(module)) return ProgramPath();
+    const char* name = reinterpret_cast<const struct link_map*>(module)->l_name;
+    char resolved[PATH_MAX];
+    return realpath(name, resolved) ? std::string(resolved) : std::string(name);
 }
 
 }  // namespace
@@ -89,14 +103,7 @@ extern "C" HMODULE QpModuleFromAddress(const void* address) {
 }
 
 extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
-    std::string path;
-    const auto* map = reinterpret_cast<const struct link_map*>(module);
-    if (!map || !map->l_name || !*map->l_name) {
-        path = ProgramPath();
-    } else {
-        char resolved[PATH_MAX];
-        path = realpath(map->l_name, resolved) ? std::string(resolved) : std::string(map->l_name);
-    }
+    const std::string path = ModulePath(module);
     if (!fileName || size == 0) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -110,4 +117,16 @@ extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) 
     std::memcpy(fileName, path.c_str(), path.size() + 1);
     SetLastError(ERROR_SUCCESS);
     return DWORD(path.size());
+}
+
+extern "C" DWORD QpModuleBaseName(HMODULE module, LPSTR name, DWORD size) {
+    if (!name || size == 0) return 0;
+    const std::string path = ModulePath(module);
+    std::string base = path.substr(path.rfind('/') + 1);
+    if (!IsProgram(module) && base.size() > 3 && base.compare(0, 3, "lib") == 0) base.erase(0, 3);
+    base.erase(std::min(base.find('.'), base.size()));
+    const size_t length = std::min<size_t>(base.size(), size - 1);
+    std::memcpy(name, base.data(), length);
+    name[length] = 0;
+    return DWORD(length);
 }

@@ -14,4 +14,10 @@ QP_API BOOL FreeLibrary(HMODULE module);
 QP_API DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 // The module that contains the given address (the module's handle), or null.
 QP_API HMODULE QpModuleFromAddress(const void* address);
+// The module's name as an application is named after it: its file name without folder and
+// extension, and for a shared object without the "lib" prefix of this platform, so that
+// "/opt/q/libQuarnels64.so" gives "Quarnels64" as "C:\q\Quarnels64.dll" does on Windows. A null
+// module names the program. Returns the characters copied without the NUL; a longer name is cut to
+// fit the buffer.
+QP_API DWORD QpModuleBaseName(HMODULE module, LPSTR name, DWORD size);
 QP_END_C

@@ -1,7 +1,8 @@
 // What the Windows side of the platform seam adds to the real Windows headers: the few names of our
-// own that the code uses on every platform (QP_API, QP_MODULE_EXPORT, QpModuleFromAddress; the Linux
-// side has them in platform/posix/), the places where the toolchain or Wine differ from Windows, and
-// where the seam behaves as its Linux side does (threads hold their module).
+// own that the code uses on every platform (QP_API, QP_MODULE_EXPORT, QpModuleFromAddress,
+// QpModuleBaseName; the Linux side has them in platform/posix/), the places where the toolchain or
+// Wine differ from Windows, and where the seam behaves as its Linux side does (threads hold their
+// module).
 #pragma once
 
 #include <windows.h>
@@ -43,6 +44,10 @@ QP_API int QpStricmp(const char* a, const char* b);
 // The module that contains the given address (the module's handle), or null. The module's reference
 // count is not changed.
 QP_API HMODULE QpModuleFromAddress(const void* address);
+// The module's file name without folder and extension ("Quarnels64" for "C:\q\Quarnels64.dll"), the
+// name an application is named after. A null module names the program. Returns the characters
+// copied without the NUL; a longer name is cut to fit the buffer.
+QP_API DWORD QpModuleBaseName(HMODULE module, LPSTR name, DWORD size);
 
 // CreateThread whose thread holds a reference on the module that contains its start routine, from
 // before it runs until it exits, as threads of the Linux side do: a host that frees a library right

@@ -86,6 +86,18 @@ TEST(ResourcesModules, LibraryVersionReadsBackFromTheModuleFile) {
     EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
 }
 
+TEST(ResourcesModules, BaseNamesLeaveOutFolderLibPrefixAndExtension) {
+    Module module(QR_LIBRARY_MODULE);
+    char name[MAX_PATH] = "unchanged";
+    EXPECT_EQ(QpModuleBaseName(module.get(), name, sizeof(name)), 24u);
+    EXPECT_STREQ(name, "resources_library_module");
+    EXPECT_EQ(QpModuleBaseName(nullptr, name, sizeof(name)), 17u);
+    EXPECT_STREQ(name, "resources_modules");
+    // A short buffer gets what fits and its NUL.
+    EXPECT_EQ(QpModuleBaseName(module.get(), name, 5), 4u);
+    EXPECT_STREQ(name, "reso");
+}
+
 TEST(ResourcesModules, ModulesWithoutAVersionBlockHaveSizeZero) {
     for (const char* path : {QR_PLAIN_MODULE, QR_ESCAPES_MODULE}) {
         DWORD handle = 1;
