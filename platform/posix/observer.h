@@ -1,10 +1,13 @@
-// Linux only, for tests: watches the headless dialogs and message boxes of every thread.
+// The driver of the headless window layer: watches the dialogs and message boxes of every thread
+// and works them as a user would. The headless check program plays its user through it, and the
+// tests watch and answer dialogs with it.
 //
 // While an observer is attached, every dialog and message box that opens gets a record (numbered
 // from 1 in the order they open; the numbers start again at each attach) that stays after it has
-// closed, so a test can check what was shown and how it ended. A test waits for a dialog by caption
-// or template id, reads its control texts and list lines, and presses buttons or keys: each press
-// is posted to the dialog's own thread, which handles it in its message loop as it would a user's.
+// closed, so the caller can check what was shown and how it ended. The caller waits for a dialog by
+// caption or template id, reads its control texts and list lines, and presses buttons or keys: each
+// press is posted to the dialog's own thread, which handles it in its message loop as it would a
+// user's.
 //
 // Message boxes wait for a press while an observer is attached, unless QpObserverSetBoxAnswer says
 // to answer them at once. Detaching answers every waiting box with its default button.
