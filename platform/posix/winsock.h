@@ -14,11 +14,14 @@
 // Errors: WSAGetLastError maps the thread's errno to the Windows Sockets numbers.
 #pragma once
 
+// Only what Windows Sockets code names as well: the BSD socket calls and types, and the numbers of
+// ioctlsocket's requests (<asm/ioctls.h> defines them without declaring ioctl). Other POSIX headers
+// (<sys/ioctl.h>, <netdb.h>) belong in the .cpp files that need them: included here they would let
+// a POSIX-only call above the platform compile on Linux and fail only in the Windows build.
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <asm/ioctls.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 
