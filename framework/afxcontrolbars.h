@@ -1,5 +1,5 @@
-// The class library's feature-pack managers that a dialog program sets up: on a headless platform
-// they have nothing to manage, so they only keep what they are given.
+// The class library's feature-pack managers that a dialog program sets up: they have nothing to
+// manage, so they only stand in for the real ones.
 #pragma once
 
 #include "framework/afxwin.h"
@@ -15,8 +15,8 @@ class CMFCVisualManager : public CObject {
     DECLARE_DYNCREATE(CMFCVisualManager)
 public:
     CMFCVisualManager() = default;
+    // Nothing here draws in a chosen look, so the choice is not kept.
     static void SetDefaultManager(CRuntimeClass* managerClass);
-    static CRuntimeClass* GetDefaultManagerClass();
 };
 
 class CMFCVisualManagerWindows : public CMFCVisualManager {

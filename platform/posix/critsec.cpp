@@ -26,12 +26,6 @@ extern "C" void EnterCriticalSection(LPCRITICAL_SECTION cs) {
     ++cs->RecursionCount;
 }
 
-extern "C" BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
-    if (!MutexOf(cs)->try_lock()) return FALSE;
-    ++cs->RecursionCount;
-    return TRUE;
-}
-
 extern "C" void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
     --cs->RecursionCount;
     MutexOf(cs)->unlock();

@@ -14,7 +14,6 @@ QP_BEGIN_C
 QP_API BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION cs, DWORD spinCount);
 QP_API void InitializeCriticalSection(LPCRITICAL_SECTION cs);
 QP_API void EnterCriticalSection(LPCRITICAL_SECTION cs);
-QP_API BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs);
 QP_API void LeaveCriticalSection(LPCRITICAL_SECTION cs);
 QP_API void DeleteCriticalSection(LPCRITICAL_SECTION cs);
 QP_END_C

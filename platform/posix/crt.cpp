@@ -118,18 +118,3 @@ extern "C" errno_t strcat_s(char* dest, size_t size, const char* src) {
     std::memcpy(dest + used, src, add + 1);
     return 0;
 }
-
-extern "C" errno_t strcpy_s(char* dest, size_t size, const char* src) {
-    if (!dest || size == 0) return EINVAL;
-    if (!src) {
-        dest[0] = 0;
-        return EINVAL;
-    }
-    const size_t len = std::strlen(src);
-    if (len >= size) {
-        dest[0] = 0;
-        return ERANGE;
-    }
-    std::memcpy(dest, src, len + 1);
-    return 0;
-}

@@ -15,5 +15,4 @@ QP_API int _mbsicmp(const unsigned char* a, const unsigned char* b);
 QP_API __time64_t _mkgmtime64(struct tm* tm);
 QP_API __time64_t _time64(__time64_t* out);
 QP_API errno_t strcat_s(char* dest, size_t size, const char* src);
-QP_API errno_t strcpy_s(char* dest, size_t size, const char* src);
 QP_END_C

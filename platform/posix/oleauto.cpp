@@ -32,8 +32,6 @@ extern "C" void SysFreeString(BSTR bstr) {
 
 extern "C" UINT SysStringByteLen(BSTR bstr) { return bstr ? *PrefixOf(bstr) : 0; }
 
-extern "C" UINT SysStringLen(BSTR bstr) { return bstr ? *PrefixOf(bstr) / sizeof(OLECHAR) : 0; }
-
 extern "C" SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
     ULONG elementSize;
     USHORT features;

@@ -33,7 +33,6 @@ QP_BEGIN_C
 QP_API BSTR SysAllocStringByteLen(LPCSTR psz, UINT len);
 QP_API void SysFreeString(BSTR bstrString);
 QP_API UINT SysStringByteLen(BSTR bstr);
-QP_API UINT SysStringLen(BSTR bstr);
 // One-dimensional arrays of VT_BSTR or VT_I4, as a host creates them for its arrays.
 QP_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 QP_API HRESULT SafeArrayDestroy(SAFEARRAY* psa);

@@ -19,9 +19,8 @@ namespace qp {
 
 namespace {
 
-// The pseudo handles of Windows: -1 for the process, -2 for the thread.
+// The pseudo handle of Windows for the calling process.
 const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
-const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
 
 struct HandleTable {
     std::mutex mutex;
@@ -209,7 +208,6 @@ using qp::EventObject;
 using qp::ThreadObject;
 
 extern "C" HANDLE GetCurrentProcess(void) { return qp::kCurrentProcess; }
-extern "C" HANDLE GetCurrentThread(void) { return qp::kCurrentThread; }
 extern "C" DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
 
 extern "C" DWORD GetCurrentThreadId(void) {
@@ -275,7 +273,7 @@ extern "C" BOOL PulseEvent(HANDLE event) {
 }
 
 extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    if (handle == qp::kCurrentProcess || handle == qp::kCurrentThread) return qp::WaitForever(milliseconds);
+    if (handle == qp::kCurrentProcess) return qp::WaitForever(milliseconds);
     auto object = qp::LookupHandleAs<qp::Waitable>(handle);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -285,7 +283,7 @@ extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
-    if (handle == qp::kCurrentProcess || handle == qp::kCurrentThread) return TRUE;
+    if (handle == qp::kCurrentProcess) return TRUE;
     if (qp::RemoveHandle(handle)) return TRUE;
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -348,7 +346,6 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD
 }
 
 extern "C" DWORD ResumeThread(HANDLE handle) {
-    if (handle == qp::kCurrentThread) return 0;
     auto thread = ThreadOf(handle);
     if (!thread) return static_cast<DWORD>(-1);
     std::lock_guard<std::mutex> lock(thread->mutex);
@@ -362,10 +359,6 @@ extern "C" BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (handle == qp::kCurrentThread) {
-        *exitCode = STILL_ACTIVE;
-        return TRUE;
-    }
     auto thread = ThreadOf(handle);
     if (!thread) return FALSE;
     std::lock_guard<std::mutex> lock(thread->mutex);
@@ -378,7 +371,6 @@ extern "C" BOOL SetThreadPriority(HANDLE handle, int priority) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (handle == qp::kCurrentThread) return TRUE;
     auto thread = ThreadOf(handle);
     if (!thread) return FALSE;
     std::lock_guard<std::mutex> lock(thread->mutex);
@@ -387,7 +379,6 @@ extern "C" BOOL SetThreadPriority(HANDLE handle, int priority) {
 }
 
 extern "C" int GetThreadPriority(HANDLE handle) {
-    if (handle == qp::kCurrentThread) return THREAD_PRIORITY_NORMAL;
     auto thread = ThreadOf(handle);
     if (!thread) return THREAD_PRIORITY_ERROR_RETURN;
     std::lock_guard<std::mutex> lock(thread->mutex);

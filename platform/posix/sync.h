@@ -43,9 +43,8 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #endif
 
 QP_BEGIN_C
-// The pseudo handles: valid only in the calling process (or thread); CloseHandle accepts and ignores them.
+// The pseudo handle: valid only in the calling process; CloseHandle accepts and ignores it.
 QP_API HANDLE GetCurrentProcess(void);
-QP_API HANDLE GetCurrentThread(void);
 QP_API DWORD GetCurrentProcessId(void);
 // The kernel's thread id of the caller.
 QP_API DWORD GetCurrentThreadId(void);

@@ -328,7 +328,6 @@ QP_API INT_PTR DialogBoxIndirectParamA(HINSTANCE module, LPCDLGTEMPLATEA dialogT
                                        DLGPROC proc, LPARAM param);
 // Modeless: the window lives until DestroyWindow; its messages are handled by the owner thread's
 // message loop (or any modal loop running on that thread).
-QP_API HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
 QP_API HWND CreateDialogIndirectParamA(HINSTANCE module, LPCDLGTEMPLATEA dialogTemplate, HWND parent,
                                        DLGPROC proc, LPARAM param);
 // Marks the dialog ended; its modal loop returns `result` once the current message is handled.

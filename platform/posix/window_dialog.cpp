@@ -327,15 +327,6 @@ extern "C" HWND CreateDialogIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemp
     return w->alive ? w->handle : nullptr;
 }
 
-extern "C" HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
-    const QpDialogTemplate* t = QpFindDialogTemplate(module, templateName);
-    if (!t) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
-    return CreateDialogIndirectParamA(module, t, parent, proc, param);
-}
-
 extern "C" BOOL EndDialog(HWND dialog, INT_PTR result) {
     std::lock_guard<std::mutex> lock(S().m);
     WindowPtr w = FindLocked(dialog);
