@@ -15,19 +15,6 @@
 #include "paths.h"
 #include "wintypes.h"
 
-#ifndef ERROR_PATH_NOT_FOUND
-#  define ERROR_PATH_NOT_FOUND 3L
-#endif
-#ifndef ERROR_ACCESS_DENIED
-#  define ERROR_ACCESS_DENIED 5L
-#endif
-#ifndef ERROR_WRITE_FAULT
-#  define ERROR_WRITE_FAULT 29L
-#endif
-#ifndef ERROR_DISK_FULL
-#  define ERROR_DISK_FULL 112L
-#endif
-
 QP_BEGIN_C
 // Copies the value (or the default, without its trailing blanks) into the buffer and returns the
 // characters copied without the NUL; a longer text is cut to size - 1 characters and size - 1 is

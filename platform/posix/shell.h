@@ -1,6 +1,7 @@
 // ShellExecuteExA for the verb "open": hands a URL (or a document) to the user's browser.
 #pragma once
 
+#include "window.h"  // the SW_* values of nShow
 #include "wintypes.h"
 
 typedef struct HKEY__* HKEY;
@@ -27,22 +28,6 @@ typedef struct _SHELLEXECUTEINFOA {
     HANDLE hProcess;
 } SHELLEXECUTEINFOA, *LPSHELLEXECUTEINFOA;
 
-#ifndef SW_HIDE
-#  define SW_HIDE 0
-#endif
-#ifndef SW_SHOWNORMAL
-#  define SW_SHOWNORMAL 1
-#endif
-#ifndef SW_NORMAL
-#  define SW_NORMAL 1
-#endif
-#ifndef SW_SHOW
-#  define SW_SHOW 5
-#endif
-#ifndef SW_SHOWDEFAULT
-#  define SW_SHOWDEFAULT 10
-#endif
-
 #define SEE_MASK_DEFAULT 0x00000000u
 #define SEE_MASK_NOCLOSEPROCESS 0x00000040u
 #define SEE_MASK_FLAG_NO_UI 0x00000400u
@@ -50,13 +35,6 @@ typedef struct _SHELLEXECUTEINFOA {
 #define SE_ERR_FNF 2
 #define SE_ERR_ACCESSDENIED 5
 #define SE_ERR_NOASSOC 31
-
-#ifndef ERROR_ACCESS_DENIED
-#  define ERROR_ACCESS_DENIED 5L
-#endif
-#ifndef ERROR_NO_ASSOCIATION
-#  define ERROR_NO_ASSOCIATION 1155L
-#endif
 
 QP_BEGIN_C
 // "open" (or no verb) runs the first of these that can be started, with lpFile as its only

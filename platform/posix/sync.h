@@ -35,13 +35,6 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #define DUPLICATE_CLOSE_SOURCE 0x00000001u
 #define DUPLICATE_SAME_ACCESS 0x00000002u
 
-#ifndef ERROR_INVALID_HANDLE
-#  define ERROR_INVALID_HANDLE 6L
-#endif
-#ifndef ERROR_ALREADY_EXISTS
-#  define ERROR_ALREADY_EXISTS 183L
-#endif
-
 QP_BEGIN_C
 // The pseudo handle: valid only in the calling process; CloseHandle accepts and ignores it.
 QP_API HANDLE GetCurrentProcess(void);

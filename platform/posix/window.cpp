@@ -562,7 +562,7 @@ extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
     case DWLP_USER: if (dialog) return w->user; break;
     default: break;
     }
-    SetLastError(1413);  // ERROR_INVALID_INDEX
+    SetLastError(ERROR_INVALID_INDEX);
     return 0;
 }
 
@@ -589,7 +589,7 @@ extern "C" LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     case DWLP_USER: if (!dialog) break; old = w->user; w->user = value; return old;
     default: break;
     }
-    SetLastError(1413);  // ERROR_INVALID_INDEX
+    SetLastError(ERROR_INVALID_INDEX);
     return 0;
 }
 

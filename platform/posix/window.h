@@ -199,40 +199,18 @@ typedef LPCDLGTEMPLATEA LPCDLGTEMPLATE;
 #define DS_CENTER 0x0800
 #define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 
-// ShowWindow commands (the shell's header may define the same ones).
-#ifndef SW_HIDE
-#  define SW_HIDE 0
-#endif
-#ifndef SW_SHOWNORMAL
-#  define SW_SHOWNORMAL 1
-#endif
-#ifndef SW_NORMAL
-#  define SW_NORMAL 1
-#endif
-#ifndef SW_SHOWMINIMIZED
-#  define SW_SHOWMINIMIZED 2
-#endif
-#ifndef SW_SHOWMAXIMIZED
-#  define SW_SHOWMAXIMIZED 3
-#endif
-#ifndef SW_SHOW
-#  define SW_SHOW 5
-#endif
-#ifndef SW_MINIMIZE
-#  define SW_MINIMIZE 6
-#endif
-#ifndef SW_SHOWMINNOACTIVE
-#  define SW_SHOWMINNOACTIVE 7
-#endif
-#ifndef SW_SHOWNA
-#  define SW_SHOWNA 8
-#endif
-#ifndef SW_RESTORE
-#  define SW_RESTORE 9
-#endif
-#ifndef SW_SHOWDEFAULT
-#  define SW_SHOWDEFAULT 10
-#endif
+// ShowWindow commands, also the nShow of ShellExecuteExA.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
 
 // GetWindowLongPtrA / SetWindowLongPtrA indexes.
 #define GWL_STYLE (-16)
@@ -306,19 +284,6 @@ typedef LPCDLGTEMPLATEA LPCDLGTEMPLATE;
 #define ICC_HOTKEY_CLASS 0x00000040
 #define ICC_ANIMATE_CLASS 0x00000080
 #define ICC_WIN95_CLASSES 0x000000FF
-
-#ifndef ERROR_RESOURCE_NAME_NOT_FOUND
-#  define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
-#endif
-#ifndef ERROR_INVALID_WINDOW_HANDLE
-#  define ERROR_INVALID_WINDOW_HANDLE 1400L
-#endif
-#ifndef ERROR_ACCESS_DENIED
-#  define ERROR_ACCESS_DENIED 5L
-#endif
-#ifndef ERROR_CONTROL_ID_NOT_FOUND
-#  define ERROR_CONTROL_ID_NOT_FOUND 1421L
-#endif
 
 QP_BEGIN_C
 // Dialogs. The modal ones return the EndDialog result, or -1 when the template is missing or the

@@ -448,7 +448,7 @@ extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     const std::string title = caption ? caption : "Error";
     std::vector<int> buttons;
     if (!ButtonsOf(type, buttons)) {
-        SetLastError(1158);  // ERROR_INVALID_MSGBOX_STYLE
+        SetLastError(ERROR_INVALID_MSGBOX_STYLE);
         return 0;
     }
     const size_t defIndex = (type & MB_DEFMASK) >> 8;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "winerror.h"
+
 #ifdef __cplusplus
 #  define QP_EXTERN_C extern "C"
 #  define QP_BEGIN_C extern "C" {
@@ -86,15 +88,6 @@ typedef long long __time64_t;
 #define FACILITY_WIN32 7
 #define HRESULT_FROM_WIN32(x) \
     ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000)))
-
-#define ERROR_SUCCESS 0L
-#define ERROR_FILE_NOT_FOUND 2L
-#define ERROR_NOT_ENOUGH_MEMORY 8L
-#define ERROR_INVALID_PARAMETER 87L
-#define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_MOD_NOT_FOUND 126L
-#define ERROR_PROC_NOT_FOUND 127L
-#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 
 QP_BEGIN_C
 QP_API DWORD GetLastError(void);
