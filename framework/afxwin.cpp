@@ -84,23 +84,6 @@ struct MessageScope {
     MessageScope& operator=(const MessageScope&) = delete;
 };
 
-// Messages whose result a dialog procedure returns itself instead of through DWLP_MSGRESULT.
-bool ReturnsDirectly(UINT message) {
-    switch (message) {
-    case WM_QUERYDRAGICON:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace
 
 // CRuntimeClass and CObject
@@ -373,7 +356,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         wnd->ReleaseWindow();
     }
     if (!handled) return FALSE;
-    if (ReturnsDirectly(message)) return INT_PTR(result);
+    if (QpDialogReturnsDirectly(message)) return INT_PTR(result);
     SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
     return TRUE;
 }

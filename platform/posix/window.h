@@ -360,3 +360,5 @@ QP_API int GetSystemMetrics(int index);
 // Nothing to register; TRUE when the structure's size is right.
 QP_API BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
 QP_END_C
+
+#include "../dialog_result.h"

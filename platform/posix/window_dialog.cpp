@@ -277,25 +277,11 @@ LRESULT DialogWndProc(const WindowPtr& window, UINT message, WPARAM wParam, LPAR
     }
     if (proc) {
         const INT_PTR handled = proc(window->handle, message, wParam, lParam);
-        switch (message) {
-        case WM_INITDIALOG:
-            return handled;
-        case WM_QUERYDRAGICON:
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            if (handled) return handled;
-            break;
-        default:
-            if (handled) {
-                std::lock_guard<std::mutex> lock(S().m);
-                return window->msgResult;
-            }
-            break;
+        if (message == WM_INITDIALOG) return handled;
+        if (handled) {
+            if (QpDialogReturnsDirectly(message)) return handled;
+            std::lock_guard<std::mutex> lock(S().m);
+            return window->msgResult;
         }
     }
     return DefDlgProcA(window->handle, message, wParam, lParam);

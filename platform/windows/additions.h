@@ -60,3 +60,5 @@ QP_API HANDLE WINAPI QpCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack
 #ifdef __cplusplus
 }
 #endif
+
+#include "../dialog_result.h"
