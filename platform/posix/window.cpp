@@ -180,6 +180,21 @@ WindowPtr ParentDialogLocked(const Window& control) {
     return parent && parent->opened ? parent : nullptr;
 }
 
+// The window's record, or null with ERROR_INVALID_WINDOW_HANDLE when there is no such window.
+WindowPtr FindOrFailLocked(HWND window) {
+    WindowPtr w = FindLocked(window);
+    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+// What `read` takes from the window's record under the lock; `missing` when there is no such window.
+template <class T, class Read>
+T ReadRecord(HWND window, T missing, Read read) {
+    std::lock_guard<std::mutex> lock(S().m);
+    const WindowPtr w = FindLocked(window);
+    return w ? read(*w) : missing;
+}
+
 int CopyText(const std::string& text, LPSTR buffer, int size) {
     if (!buffer || size <= 0) return 0;
     const int copied = std::min<int>(int(text.size()), size - 1);
@@ -480,11 +495,8 @@ extern "C" BOOL DestroyWindow(HWND window) {
 
 extern "C" HWND GetDlgItem(HWND dialog, int id) {
     std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(dialog);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
+    WindowPtr w = FindOrFailLocked(dialog);
+    if (!w) return nullptr;
     for (auto& child : w->children)
         if (child->id == id) return child->handle;
     SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -492,15 +504,11 @@ extern "C" HWND GetDlgItem(HWND dialog, int id) {
 }
 
 extern "C" int GetDlgCtrlID(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w && w->kind == Kind::Control ? w->id : 0;
+    return ReadRecord(window, 0, [](const Window& w) { return w.kind == Kind::Control ? w.id : 0; });
 }
 
 extern "C" HWND GetParent(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w ? w->parent : nullptr;
+    return ReadRecord(window, HWND(nullptr), [](const Window& w) { return w.parent; });
 }
 
 extern "C" BOOL SetWindowTextA(HWND window, LPCSTR text) {
@@ -525,9 +533,7 @@ extern "C" int GetWindowTextA(HWND window, LPSTR buffer, int size) {
 }
 
 extern "C" int GetWindowTextLengthA(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w ? int(w->text.size()) : 0;
+    return ReadRecord(window, 0, [](const Window& w) { return int(w.text.size()); });
 }
 
 extern "C" BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
@@ -546,11 +552,8 @@ extern "C" UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
 
 extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
     std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    WindowPtr w = FindOrFailLocked(window);
+    if (!w) return 0;
     const bool dialog = w->kind != Kind::Control;
     switch (index) {
     case GWL_STYLE: return LONG_PTR(w->style);
@@ -568,11 +571,8 @@ extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 
 extern "C" LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    WindowPtr w = FindOrFailLocked(window);
+    if (!w) return 0;
     const bool dialog = w->kind != Kind::Control;
     LONG_PTR old = 0;
     switch (index) {
@@ -598,24 +598,20 @@ extern "C" BOOL ShowWindow(HWND window, int command) {
     WindowPtr w = FindLocked(window);
     if (!w) return FALSE;
     const BOOL wasVisible = w->visible ? TRUE : FALSE;
+    // Every command but SW_HIDE shows the window; some also minimize or restore it.
+    w->visible = command != SW_HIDE;
     switch (command) {
-    case SW_HIDE:
-        w->visible = false;
-        break;
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_SHOWMINNOACTIVE:
-        w->visible = true;
         w->iconic = true;
         break;
     case SW_SHOWNORMAL:
     case SW_RESTORE:
     case SW_SHOWMAXIMIZED:
-        w->visible = true;
         w->iconic = false;
         break;
     default:
-        w->visible = true;
         break;
     }
     if (w->visible && !wasVisible) w->needsPaint = true;
@@ -624,15 +620,11 @@ extern "C" BOOL ShowWindow(HWND window, int command) {
 }
 
 extern "C" BOOL IsWindowVisible(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w && w->visible ? TRUE : FALSE;
+    return ReadRecord(window, FALSE, [](const Window& w) { return w.visible ? TRUE : FALSE; });
 }
 
 extern "C" BOOL IsIconic(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w && w->iconic ? TRUE : FALSE;
+    return ReadRecord(window, FALSE, [](const Window& w) { return w.iconic ? TRUE : FALSE; });
 }
 
 extern "C" BOOL EnableWindow(HWND window, BOOL enable) {
@@ -645,9 +637,7 @@ extern "C" BOOL EnableWindow(HWND window, BOOL enable) {
 }
 
 extern "C" BOOL IsWindowEnabled(HWND window) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    return w && w->enabled ? TRUE : FALSE;
+    return ReadRecord(window, FALSE, [](const Window& w) { return w.enabled ? TRUE : FALSE; });
 }
 
 extern "C" BOOL GetClientRect(HWND window, LPRECT rect) {
