@@ -7,22 +7,12 @@ set -euo pipefail
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
-apt_get() { as_root env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 
-packages=(
-  cmake ninja-build
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev
+bash "$(dirname "$0")/install-missing.sh" --no-install-recommends -- \
+  cmake ninja-build \
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  mingw-w64-x86-64-dev \
   dpkg-dev
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt_get update -qq
-  apt_get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 # Debian's source packages, for cJSON's source.
 src_list=/etc/apt/sources.list.d/quarnels-src.sources
@@ -34,5 +24,5 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-  apt_get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 fi
