@@ -17,22 +17,12 @@
 #include <vector>
 
 #include "tests/fakes/fake_services.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
 namespace {
-
-std::string MakeTempFolder() {
-    char folder[] = "/tmp/quarnels-check-XXXXXX";
-    return mkdtemp(folder) ? std::string(folder) : std::string();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 struct RunResult {
     int exitCode = -1;
@@ -71,18 +61,15 @@ RunResult RunProgram(const std::string& program, const std::map<std::string, std
     int status = 0;
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream output(ReadFile(outputFile));
+    std::istringstream output(testsupport::ReadFileText(outputFile));
     for (std::string line; std::getline(output, line);) result.lines.push_back(line);
-    result.errors = ReadFile(errorFile);
+    result.errors = testsupport::ReadFileText(errorFile);
     return result;
 }
 
 class CheckProgram : public ::testing::Test {
 protected:
-    void SetUp() override {
-        home_ = MakeTempFolder();
-        ASSERT_FALSE(home_.empty());
-    }
+    void SetUp() override { ASSERT_FALSE(home_.empty()); }
 
     std::map<std::string, std::string> Settings(const std::string& browser) const {
         return {{"HOME", home_},
@@ -97,9 +84,10 @@ protected:
         return RunProgram(program, Settings(browser), home_ + "/stdout.txt");
     }
 
-    std::string Ini() const { return ReadFile(home_ + "/.local/share/Quarnels.ini"); }
+    std::string Ini() const { return testsupport::ReadFileText(home_ + "/.local/share/Quarnels.ini"); }
 
-    std::string home_;
+    const testsupport::TempFolder homeFolder_{"quarnels-check"};
+    const std::string home_ = homeFolder_.Path();
     fakes::FakeSignOn signOn_;
 };
 
@@ -133,10 +121,12 @@ TEST_F(CheckProgram, EveryRunClearsTheStoredTokenAndSignsInAnew) {
 
 TEST_F(CheckProgram, WithoutTheLibraryOnlyTheLoadLineIsListedAndTheKeyIsClearedAllTheSame) {
     // The program and the platform library alone, in a folder of their own.
-    const std::string folder = MakeTempFolder();
+    const testsupport::TempFolder programFolder("quarnels-check");
+    const std::string folder = programFolder.Path();
+    ASSERT_FALSE(folder.empty());
     for (const std::string& file : {std::string(QUARNELS_CHECK_PROGRAM), std::string(QUARNELS_PLATFORM_LIBRARY)}) {
         const std::string name = file.substr(file.rfind('/') + 1);
-        std::ofstream(folder + "/" + name, std::ios::binary) << ReadFile(file);
+        std::ofstream(folder + "/" + name, std::ios::binary) << testsupport::ReadFileText(file);
         chmod((folder + "/" + name).c_str(), 0755);
     }
     mkdir((home_ + "/.local").c_str(), 0700);

@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "builder.h"
 #include "csv.h"
+#include "tests/support/file_text.h"
 
 namespace {
 
@@ -151,22 +150,15 @@ TEST(Derivation, WritesLiteralsThatKeepEveryByte) {
     EXPECT_NE(source.find("{8, kItemNames[1], 155000000.0}"), std::string::npos);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
 TEST(Generator, CommittedTablesAreWhatTheDataGive) {
     const std::string out = (std::filesystem::temp_directory_path() /
                              ("quarnels-tables-" + std::to_string(std::random_device{}()) + ".cpp"))
                                 .string();
     const std::string command = std::string("\"") + QUARNELS_DBGEN + "\" \"" + QUARNELS_SDE_DIR + "\" \"" + out + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const std::string generated = ReadFile(out);
+    const std::string generated = testsupport::ReadFileText(out);
     std::remove(out.c_str());
-    const std::string committed = ReadFile(QUARNELS_TABLES_SOURCE);
+    const std::string committed = testsupport::ReadFileText(QUARNELS_TABLES_SOURCE);
     ASSERT_FALSE(generated.empty());
     EXPECT_TRUE(generated == committed)
         << "library/database/generated/tables.cpp is stale: build the target regenerate-database";

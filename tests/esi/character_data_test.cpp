@@ -11,6 +11,7 @@
 #include "library/esi/skills.h"
 #include "library/esi/transactions.h"
 #include "tests/esi/esi_test_support.h"
+#include "tests/support/esi_date.h"
 
 namespace {
 
@@ -256,7 +257,7 @@ std::string Transaction(uint32_t typeId, bool buy, int quantity, long long locat
 
 class TransactionsTest : public esitest::EsiTest {
 protected:
-    std::string Recent() const { return esitest::EsiDate(time(nullptr) - 3600); }
+    std::string Recent() const { return testsupport::EsiDate(time(nullptr) - 3600); }
     size_t RequestsOfQueryAtAge(int age) {
         size_t made = 0;
         EXPECT_TRUE(esitest::WithinOneSecond([&](time_t now) {
@@ -327,11 +328,11 @@ TEST_F(TransactionsTest, ExactlyDaysOldCountsOneSecondOlderDoesNot) {
     ASSERT_TRUE(esitest::WithinOneSecond([&](time_t now) {
         esitest::ResetCaches();
         api.Set(kTransactions, 200,
-                Array({Transaction(kTritanium, false, 1, kJita, esitest::EsiDate(now - 3 * 86400)),
-                       Transaction(kTritanium, false, 2, kJita, esitest::EsiDate(now - 3 * 86400 - 1)),
-                       Transaction(kTritanium, false, 4, kJita, esitest::EsiDate(now)),
-                       Transaction(kTritanium, false, 8, kJita, esitest::EsiDate(now - 1)),
-                       Transaction(kTritanium, false, 16, kJita, esitest::EsiDate(now + 86400))}));
+                Array({Transaction(kTritanium, false, 1, kJita, testsupport::EsiDate(now - 3 * 86400)),
+                       Transaction(kTritanium, false, 2, kJita, testsupport::EsiDate(now - 3 * 86400 - 1)),
+                       Transaction(kTritanium, false, 4, kJita, testsupport::EsiDate(now)),
+                       Transaction(kTritanium, false, 8, kJita, testsupport::EsiDate(now - 1)),
+                       Transaction(kTritanium, false, 16, kJita, testsupport::EsiDate(now + 86400))}));
         counted = GetTransactionQuantity("Tritanium", "Jita", 3, 1);
         countedToday = GetTransactionQuantity("Tritanium", "Jita", 0, 1);
         countedTomorrow = GetTransactionQuantity("Tritanium", "Jita", -1, 1);

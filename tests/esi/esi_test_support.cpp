@@ -1,6 +1,5 @@
 #include "tests/esi/esi_test_support.h"
 
-#include <cstdio>
 #include <sstream>
 
 #include "library/dates_and_hubs.h"
@@ -107,15 +106,6 @@ bool WithinOneSecond(const std::function<void(time_t now)>& attempt) {
         if (time(nullptr) == now) return true;
     }
     return false;
-}
-
-std::string EsiDate(time_t moment) {
-    struct tm parts {};
-    gmtime_r(&moment, &parts);
-    char text[96];
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1,
-                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
-    return text;
 }
 
 std::multiset<long long> IdsOfBody(const std::string& body) {

@@ -58,9 +58,6 @@ std::vector<std::string> BoxTexts();
 // tries), so a test can set a time stamp to an exact age. False when the clock kept moving.
 bool WithinOneSecond(const std::function<void(time_t now)>& attempt);
 
-// A web API date text for a moment.
-std::string EsiDate(time_t moment);
-
 // The numbers of a JSON array of integers ("[101,102]"), as a set; empty on anything else.
 std::multiset<long long> IdsOfBody(const std::string& body);
 

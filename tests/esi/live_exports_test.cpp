@@ -1,21 +1,19 @@
 // The live-data exports and GetInventionChance as a macro host calls them: the built library loaded
 // by file name, a stored sign-in that the fake sign-on service refreshes, the fake web API behind
-// every download. Each test loads the library anew, so its caches start empty.
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+// every download. The library is loaded once for the program; each test asks for data of its own.
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "library/database/database.h"
 #include "tests/fakes/fake_services.h"
-#include "tests/host/host_library.h"
-#include "tests/host/sign_in_aborter.h"
+#include "tests/support/esi_date.h"
+#include "tests/support/host_library.h"
+#include "tests/support/host_user.h"
+#include "tests/support/sign_in_aborter.h"
 
 namespace {
-
-std::string g_home;
 
 std::string Array(const std::vector<std::string>& elements) {
     std::string text = "[";
@@ -23,63 +21,34 @@ std::string Array(const std::vector<std::string>& elements) {
     return text + "]";
 }
 
-std::string EsiDate(time_t moment) {
-    struct tm parts {};
-    gmtime_r(&moment, &parts);
-    char text[96];
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1,
-                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
-    return text;
-}
-
-// Where the library keeps its stored refresh token, found the way the library finds it.
-std::string IniPath() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    char path[260] = {};
-    DWORD size = sizeof(path);
-    GetUserProfileDirectoryA(token, path, &size);
-    if (token) CloseHandle(token);
-    return std::string(path) + "\\AppData\\Local\\Quarnels.ini";
-}
-
-class LiveExports : public ::testing::Test {
+class LiveExports : public HostSuite {
 protected:
     static void SetUpTestSuite() {
-        char home[] = "/tmp/quarnels-esi-XXXXXX";
-        ASSERT_NE(mkdtemp(home), nullptr);
-        g_home = home;
-        setenv("HOME", home, 1);
-        unsetenv("XDG_DATA_HOME");
-        setenv("BROWSER", "true", 1);
-        // A user who signed in before: the library refreshes the stored token before its first request.
-        ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "fake-refresh", IniPath().c_str()));
         signOn_ = new fakes::FakeSignOn;
         api_ = new fakes::FakeWebApi;
-        setenv("QUARNELS_SSO_URL", signOn_->BaseUrl().c_str(), 1);
-        setenv("QUARNELS_ESI_URL", api_->BaseUrl().c_str(), 1);
-        user_ = new SignInAborter;
-        module_ = LoadLibraryA(QUARNELS_LIBRARY_PATH);
-        ASSERT_NE(module_, nullptr) << "cannot load " << QUARNELS_LIBRARY_PATH;
+        user_ = new testsupport::HostUser(signOn_->BaseUrl(), api_->BaseUrl());
+        ASSERT_FALSE(user_->Home().empty());
+        // A user who signed in before: the library refreshes the stored token before its first request.
+        ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "fake-refresh", LibraryIniPath().c_str()));
+        aborter_ = new SignInAborter;
+        LoadOnce(QUARNELS_LIBRARY_PATH);
     }
     static void TearDownTestSuite() {
-        if (module_) FreeLibrary(module_);
-        module_ = nullptr;
+        FreeOnce();
+        delete aborter_;
         delete user_;
         delete api_;
         delete signOn_;
+        aborter_ = nullptr;
         user_ = nullptr;
         api_ = nullptr;
         signOn_ = nullptr;
-        const std::string command = "rm -rf '" + g_home + "'";
-        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", g_home.c_str());
     }
 
     // The library stays loaded for the whole program (a library that ran threads may not unload),
     // so each test works on caches of its own and looks only at what happened since it began.
     void SetUp() override {
-        ASSERT_NE(module_, nullptr);
-        BindAll(module_, x);
+        HostSuite::SetUp();
         firstRecord_ = QpObserverRecordCount();
         firstRequest_ = api_->RequestCount();
     }
@@ -121,23 +90,18 @@ protected:
         EXPECT_EQ(requests[1].Path(), "/oauth/verify");
         const auto calls = api_->Requests();
         for (const auto& request : calls) EXPECT_EQ(request.Header("authorization"), "Bearer fake-access");
-        EXPECT_EQ(user_->Aborted(), 0);
+        EXPECT_EQ(aborter_->Aborted(), 0);
     }
 
-    static fakes::FakeSignOn* signOn_;
-    static fakes::FakeWebApi* api_;
+    static inline fakes::FakeSignOn* signOn_ = nullptr;
+    static inline fakes::FakeWebApi* api_ = nullptr;
+    static inline testsupport::HostUser* user_ = nullptr;
     // Should a sign-in dialog open after all, it is aborted rather than left waiting.
-    static SignInAborter* user_;
-    static HMODULE module_;
-    QuarnelsExports x{};
+    static inline SignInAborter* aborter_ = nullptr;
     fakes::FakeWebApi& api = *api_;
     unsigned firstRecord_ = 0;
     size_t firstRequest_ = 0;
 };
-fakes::FakeSignOn* LiveExports::signOn_ = nullptr;
-fakes::FakeWebApi* LiveExports::api_ = nullptr;
-SignInAborter* LiveExports::user_ = nullptr;
-HMODULE LiveExports::module_ = nullptr;
 
 TEST_F(LiveExports, MissingArgumentsGiveZeroAndStartNothing) {
     HostText jita("Jita"), item("Tritanium"), container("Box");
@@ -213,12 +177,8 @@ TEST_F(LiveExports, AQuitMessageDuringADownloadWaitsForIt) {
     HostText hub("Amarr"), item("Tritanium");
     short sell = 1;
     int quantity = 8;
-    PostQuitMessage(0);
-    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0);
-    MSG quit{};
-    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(quit.message, UINT(WM_QUIT));
-    EXPECT_EQ(quit.wParam, 0u);
+    ExpectQuitMessageKeptThrough(
+        [&] { EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0); });
     EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Market Tritanium (Amarr)"});
 }
 
@@ -274,7 +234,7 @@ TEST_F(LiveExports, PersonalOrdersOfOneSideAtTheChosenHub) {
 }
 
 TEST_F(LiveExports, TransactionsCountSalesOnlyWhenSoldIsOne) {
-    const std::string date = EsiDate(time(nullptr) - 86400);
+    const std::string date = testsupport::EsiDate(time(nullptr) - 86400);
     api.Set("/v1/characters/90000001/wallet/transactions/", 200,
             Array({"{\"date\":\"" + date + "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}",
                    "{\"date\":\"" + date + "\",\"is_buy\":true,\"location_id\":60003760,\"quantity\":8,\"type_id\":34}",

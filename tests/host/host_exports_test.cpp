@@ -7,44 +7,33 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/host_library.h"
-#include "tests/host/sign_in_aborter.h"
+#include "tests/support/host_library.h"
+#include "tests/support/host_user.h"
+#include "tests/support/sign_in_aborter.h"
 
 namespace {
 
-class HostExports : public ::testing::Test {
+class HostExports : public HostSuite {
 protected:
     static void SetUpTestSuite() {
         // A user without a stored sign-in, whose browser never comes back, and no real service.
-        char home[] = "/tmp/quarnels-host-XXXXXX";
-        ASSERT_NE(mkdtemp(home), nullptr);
-        setenv("HOME", home, 1);
-        unsetenv("XDG_DATA_HOME");
-        setenv("BROWSER", "true", 1);
-        setenv("QUARNELS_SSO_URL", "http://127.0.0.1:9", 1);
-        setenv("QUARNELS_ESI_URL", "http://127.0.0.1:9/", 1);
-        user_ = new SignInAborter();
-        module_ = LoadLibraryA(QUARNELS_LIBRARY_PATH);
-        ASSERT_NE(module_, nullptr) << "cannot load " << QUARNELS_LIBRARY_PATH;
+        user_ = new testsupport::HostUser("http://127.0.0.1:9", "http://127.0.0.1:9/");
+        ASSERT_FALSE(user_->Home().empty());
+        aborter_ = new SignInAborter();
+        LoadOnce(QUARNELS_LIBRARY_PATH);
     }
     static void TearDownTestSuite() {
-        if (module_) FreeLibrary(module_);
-        module_ = nullptr;
+        FreeOnce();
+        delete aborter_;
+        aborter_ = nullptr;
         delete user_;
         user_ = nullptr;
     }
-    void SetUp() override {
-        ASSERT_NE(module_, nullptr);
-        BindAll(module_, x);
-    }
 
-    static HMODULE module_;
+    static inline testsupport::HostUser* user_ = nullptr;
     // Every export that needs live data meets a sign-in that this user aborts.
-    static SignInAborter* user_;
-    QuarnelsExports x{};
+    static inline SignInAborter* aborter_ = nullptr;
 };
-HMODULE HostExports::module_ = nullptr;
-SignInAborter* HostExports::user_ = nullptr;
 
 // Two SAFEARRAYs as a host dimensions them for Blueprint.
 struct BlueprintArrays {
@@ -71,19 +60,7 @@ struct BlueprintArrays {
     SAFEARRAY* amounts;
 };
 
-TEST_F(HostExports, TestIsExportedOnlyUnderItsDecoratedName) {
-    EXPECT_EQ(GetProcAddress(module_, "Test"), nullptr);
-    HostText text("abc");
-    EXPECT_EQ(x.Test(text.Arg()), 0);
-    EXPECT_EQ(text.Value(), "xbc");
-
-    HostText missing = HostText::Missing();
-    EXPECT_EQ(x.Test(missing.Arg()), 0);
-    EXPECT_EQ(x.Test(nullptr), 0);
-    HostText empty("");
-    EXPECT_EQ(x.Test(empty.Arg()), 0);
-    EXPECT_EQ(empty.Value(), "");
-}
+TEST_F(HostExports, TestIsExportedOnlyUnderItsDecoratedName) { ExpectOnlyTheDecoratedTestExport(); }
 
 TEST_F(HostExports, VersionComesFromTheLibraryFilesResource) {
     EXPECT_EQ(TakeBstr(x.GetDLLVersion()), "1,0,0,7");

@@ -3,12 +3,13 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/win32api.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 // Written by whichever thread loads or unloads the library: a thread of the library that ends after
@@ -49,12 +50,12 @@ TEST(LibraryLifecycle, LoadAndUnloadRunInTheFixedOrder) {
 TEST(LibraryLifecycle, UnloadsAlsoAfterADialogRanOnTheHostsThread) {
     // A sign-in that ends at once (no browser can be started) runs its dialog and the warning box on
     // this thread; the library must still unload when it is freed.
-    char home[] = "/tmp/quarnels-lifecycle-XXXXXX";
-    ASSERT_NE(mkdtemp(home), nullptr);
-    setenv("HOME", home, 1);
-    setenv("BROWSER", "/nonexistent/browser", 1);
-    setenv("PATH", home, 1);
-    setenv("QUARNELS_SSO_URL", "http://127.0.0.1:9", 1);
+    const testsupport::TempFolder home("quarnels-lifecycle");
+    ASSERT_FALSE(home.Path().empty());
+    const testsupport::ScopedEnv homeSetting("HOME", home.Path());
+    const testsupport::ScopedEnv browserSetting("BROWSER", "/nonexistent/browser");
+    const testsupport::ScopedEnv pathSetting("PATH", home.Path());
+    const testsupport::ScopedEnv signOnSetting("QUARNELS_SSO_URL", "http://127.0.0.1:9");
     HMODULE module = LoadLibraryA(QUARNELS_TRACED_LIBRARY_PATH);
     ASSERT_NE(module, nullptr);
     auto getUser = reinterpret_cast<int (*)(BSTR*)>(reinterpret_cast<void (*)()>(GetProcAddress(module, "GetUser")));

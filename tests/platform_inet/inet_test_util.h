@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -104,28 +103,5 @@ inline std::string MessageText(DWORD error) {
                                    text, sizeof(text), nullptr);
     return std::string(text, n);
 }
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (old) m_old = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
-        else unsetenv(m_name.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
 
 }  // namespace inet_test

@@ -7,8 +7,10 @@
 
 #include "inet_test_util.h"
 #include "tests/fakes/http_server.h"
+#include "tests/support/scoped_env.h"
 
 using namespace inet_test;
+using testsupport::ScopedEnv;
 using fakes::HttpRequest;
 using fakes::HttpResponse;
 

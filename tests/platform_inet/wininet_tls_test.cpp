@@ -7,9 +7,11 @@
 
 #include "inet_test_util.h"
 #include "tests/fakes/http_server.h"
+#include "tests/support/scoped_env.h"
 #include "tls_support.h"
 
 using namespace inet_test;
+using testsupport::ScopedEnv;
 using fakes::HttpRequest;
 using fakes::HttpResponse;
 

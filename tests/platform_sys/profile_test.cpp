@@ -6,49 +6,28 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/win32api.h"
+#include "tests/support/file_text.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
+using testsupport::ReadFileText;
+using testsupport::WriteFileText;
 
 // Each test gets its own home folder; HOME and XDG_DATA_HOME are restored afterwards.
 class Profile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/qp-profile-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        m_home = m_root / "home";
+        ASSERT_FALSE(m_folder.Path().empty());
         fs::create_directories(m_home);
-        Save("HOME", m_savedHome);
-        Save("XDG_DATA_HOME", m_savedXdg);
-        setenv("HOME", m_home.c_str(), 1);
-        unsetenv("XDG_DATA_HOME");
-        m_ini = (m_root / "settings.ini").string();
-    }
-    void TearDown() override {
-        Restore("HOME", m_savedHome);
-        Restore("XDG_DATA_HOME", m_savedXdg);
-        fs::remove_all(m_root);
     }
 
     std::string Get(const char* section, const char* key, const char* fallback, DWORD size = 256) {
@@ -70,20 +49,12 @@ protected:
         return path;
     }
 
-    static void Save(const char* name, std::pair<bool, std::string>& saved) {
-        const char* value = getenv(name);
-        saved = {value != nullptr, value ? value : ""};
-    }
-    static void Restore(const char* name, const std::pair<bool, std::string>& saved) {
-        if (saved.first)
-            setenv(name, saved.second.c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
-    fs::path m_root, m_home;
-    std::string m_ini;
-    std::pair<bool, std::string> m_savedHome, m_savedXdg;
+    const testsupport::TempFolder m_folder{"qp-profile"};
+    const fs::path m_root{m_folder.Path()};
+    const fs::path m_home{m_root / "home"};
+    const std::string m_ini{(m_root / "settings.ini").string()};
+    const testsupport::ScopedEnv m_homeSetting{"HOME", m_home.string()};
+    const testsupport::ScopedEnv m_dataSetting{"XDG_DATA_HOME", nullptr};
 };
 
 TEST_F(Profile, MissingFileGivesTheDefault) {
@@ -96,19 +67,19 @@ TEST_F(Profile, MissingFileGivesTheDefault) {
 
 TEST_F(Profile, WrittenValuesReadBackWithoutRegardToCase) {
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "token-1", m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=token-1\r\n");
+    EXPECT_EQ(ReadFileText(m_ini), "[Quarnel]\r\nRefreshKey=token-1\r\n");
     EXPECT_EQ(Get("QUARNEL", "refreshkey", "x"), "token-1");
     EXPECT_EQ(Get("Quarnel", "Other", "x"), "x");
     EXPECT_EQ(Get("Elsewhere", "RefreshKey", "x"), "x");
 
     ASSERT_TRUE(WritePrivateProfileStringA("quarnel", "REFRESHKEY", "token-2", m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=token-2\r\n") << "one entry, first spelling kept";
+    EXPECT_EQ(ReadFileText(m_ini), "[Quarnel]\r\nRefreshKey=token-2\r\n") << "one entry, first spelling kept";
 }
 
 TEST_F(Profile, EmptyValueKeepsTheKey) {
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "secret", m_ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "", m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[Quarnel]\r\nRefreshKey=\r\n");
+    EXPECT_EQ(ReadFileText(m_ini), "[Quarnel]\r\nRefreshKey=\r\n");
     EXPECT_EQ(Get("Quarnel", "RefreshKey", "default"), "") << "an empty value is not a missing one";
 }
 
@@ -138,7 +109,7 @@ TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
         "\n"
         "[Last]\n"
         "a=1\n";
-    WriteFile(m_ini, original);
+    WriteFileText(m_ini, original);
     EXPECT_EQ(Get("Quarnel", "RefreshKey", ""), "quoted value");
     EXPECT_EQ(Get("Other", "RefreshKey", ""), "not this one");
     EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntA("Quarnel", "Count", 0, m_ini.c_str())), -12);
@@ -147,7 +118,7 @@ TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "new", m_ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "Added", "yes", m_ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Fresh", "k", "v", m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini),
+    EXPECT_EQ(ReadFileText(m_ini),
               "; settings\n"
               "loose=line\n"
               "[Other]\n"
@@ -166,13 +137,13 @@ TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
 }
 
 TEST_F(Profile, NullValueDeletesTheKeyAndNullKeyTheSection) {
-    WriteFile(m_ini, "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+    WriteFileText(m_ini, "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("a", "X", nullptr, m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[A]\r\ny=2\r\n[B]\r\nz=3\r\n");
+    EXPECT_EQ(ReadFileText(m_ini), "[A]\r\ny=2\r\n[B]\r\nz=3\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("A", nullptr, nullptr, m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[B]\r\nz=3\r\n");
+    EXPECT_EQ(ReadFileText(m_ini), "[B]\r\nz=3\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("Gone", "k", nullptr, m_ini.c_str()));
-    EXPECT_EQ(ReadFile(m_ini), "[B]\r\nz=3\r\n");
+    EXPECT_EQ(ReadFileText(m_ini), "[B]\r\nz=3\r\n");
 
     const std::string elsewhere = (m_root / "none.ini").string();
     EXPECT_TRUE(WritePrivateProfileStringA("A", "k", nullptr, elsewhere.c_str()));
@@ -181,7 +152,7 @@ TEST_F(Profile, NullValueDeletesTheKeyAndNullKeyTheSection) {
 }
 
 TEST_F(Profile, NullNamesListSectionsAndKeys) {
-    WriteFile(m_ini, "[One]\nalpha=1\nbeta=2\n[Two]\n");
+    WriteFileText(m_ini, "[One]\nalpha=1\nbeta=2\n[Two]\n");
     char buffer[64];
     DWORD length = GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof(buffer), m_ini.c_str());
     EXPECT_EQ(std::string(buffer, length + 1), std::string("One\0Two\0", 9));
@@ -195,14 +166,14 @@ TEST_F(Profile, NullNamesListSectionsAndKeys) {
 TEST_F(Profile, WriteCreatesFoldersAndLeavesNoTemporaryFiles) {
     const fs::path deep = m_root / "a" / "b" / "c.ini";
     ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "v", deep.c_str()));
-    EXPECT_EQ(ReadFile(deep), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(ReadFileText(deep), "[S]\r\nk=v\r\n");
     struct stat info;
     ASSERT_EQ(stat(deep.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file may hold a token";
     for (int i = 0; i < 5; ++i) WritePrivateProfileStringA("S", "k", std::to_string(i).c_str(), deep.c_str());
     EXPECT_EQ(std::distance(fs::directory_iterator(deep.parent_path()), fs::directory_iterator()), 1);
 
-    WriteFile(m_root / "blocker", "a file, not a folder");
+    WriteFileText(m_root / "blocker", "a file, not a folder");
     const fs::path blocked = m_root / "blocker" / "x.ini";
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", blocked.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
@@ -227,13 +198,13 @@ TEST_F(Profile, LibraryPathLandsInTheDataFolder) {
     const std::string path = LibraryIniPath();
     EXPECT_EQ(path, m_home.string() + "\\AppData\\Local\\Quarnels.ini");
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "abc", path.c_str()));
-    EXPECT_EQ(ReadFile(m_home / ".local" / "share" / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=abc\r\n");
+    EXPECT_EQ(ReadFileText(m_home / ".local" / "share" / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=abc\r\n");
     EXPECT_FALSE(fs::exists(m_home / "AppData"));
 
     const fs::path xdg = m_root / "xdg";
     setenv("XDG_DATA_HOME", xdg.c_str(), 1);
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", "def", path.c_str()));
-    EXPECT_EQ(ReadFile(xdg / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=def\r\n");
+    EXPECT_EQ(ReadFileText(xdg / "Quarnels.ini"), "[Quarnel]\r\nRefreshKey=def\r\n");
     char buffer[16];
     GetPrivateProfileStringA("Quarnel", "RefreshKey", "", buffer, sizeof(buffer), path.c_str());
     EXPECT_STREQ(buffer, "def");

@@ -12,10 +12,12 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/win32api.h"
+#include "tests/support/file_text.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -27,12 +29,7 @@ static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == 48, "Windows x64 layout");
 static_assert(offsetof(SHELLEXECUTEINFOA, hInstApp) == 56, "Windows x64 layout");
 static_assert(offsetof(SHELLEXECUTEINFOA, hProcess) == 104, "Windows x64 layout");
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::ReadFileText;
 
 // A fake browser: records its arguments and the descriptors it inherited, then the argument
 // itself last (by a rename, so the file appears whole).
@@ -45,28 +42,10 @@ const char kFakeBrowser[] =
     "printf '%s' \"$1\" > \"$out.tmp\"\n"
     "mv \"$out.tmp\" \"$out\"\n";
 
+// Each test gets a folder of its own; the variables it changes are put back afterwards.
 class Shell : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qp-shell-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        m_out = m_root / "opened";
-        for (const char* name : {"BROWSER", "PATH", "QP_TEST_OUT"}) {
-            const char* value = getenv(name);
-            m_saved.emplace_back(name, value ? std::make_pair(true, std::string(value)) : std::make_pair(false, std::string()));
-        }
-        setenv("QP_TEST_OUT", m_out.c_str(), 1);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : m_saved) {
-            if (value.first)
-                setenv(name.c_str(), value.second.c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-        fs::remove_all(m_root);
-    }
+    void SetUp() override { ASSERT_FALSE(m_folder.Path().empty()); }
 
     fs::path Script(const std::string& name) {
         const fs::path path = m_root / "bin" / name;
@@ -97,8 +76,12 @@ protected:
         return false;
     }
 
-    fs::path m_root, m_out;
-    std::vector<std::pair<std::string, std::pair<bool, std::string>>> m_saved;
+    const testsupport::TempFolder m_folder{"qp-shell"};
+    const fs::path m_root{m_folder.Path()};
+    const fs::path m_out{m_root / "opened"};
+    const testsupport::ScopedEnv m_browserSetting{"BROWSER"};
+    const testsupport::ScopedEnv m_pathSetting{"PATH"};
+    const testsupport::ScopedEnv m_outSetting{"QP_TEST_OUT", m_out.string()};
 };
 
 TEST_F(Shell, OpensTheUrlWithBrowserAsItsOnlyArgument) {
@@ -122,9 +105,9 @@ TEST_F(Shell, OpensTheUrlWithBrowserAsItsOnlyArgument) {
     EXPECT_EQ(errno, ECHILD);
 
     ASSERT_TRUE(Opened());
-    EXPECT_EQ(ReadFile(m_out), url) << "passed as is, no shell in between";
-    EXPECT_EQ(ReadFile(m_root / "opened.argc"), "1");
-    const std::string descriptors = ReadFile(m_root / "opened.fds");
+    EXPECT_EQ(ReadFileText(m_out), url) << "passed as is, no shell in between";
+    EXPECT_EQ(ReadFileText(m_root / "opened.argc"), "1");
+    const std::string descriptors = ReadFileText(m_root / "opened.fds");
     EXPECT_EQ(descriptors.find("socket:"), std::string::npos) << descriptors;
     EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << "stdin comes from /dev/null";
     close(listener);
@@ -136,13 +119,13 @@ TEST_F(Shell, FallsBackToXdgOpenFoundOnPath) {
     setenv("PATH", (m_root / "bin").c_str(), 1);
     ASSERT_TRUE(Open("http://127.0.0.1/x"));
     ASSERT_TRUE(Opened());
-    EXPECT_EQ(ReadFile(m_out), "http://127.0.0.1/x");
+    EXPECT_EQ(ReadFileText(m_out), "http://127.0.0.1/x");
 
     fs::remove(m_out);
     setenv("BROWSER", "/nonexistent/browser", 1);
     ASSERT_TRUE(Open("http://127.0.0.1/y")) << "a browser that cannot start is passed over";
     ASSERT_TRUE(Opened());
-    EXPECT_EQ(ReadFile(m_out), "http://127.0.0.1/y");
+    EXPECT_EQ(ReadFileText(m_out), "http://127.0.0.1/y");
 }
 
 TEST_F(Shell, NoBrowserFailsQuickly) {
@@ -195,7 +178,7 @@ TEST(DebugOutput, GoesToStandardErrorOneLinePerCall) {
     dup2(saved, STDERR_FILENO);
     close(saved);
     close(file);
-    EXPECT_EQ(ReadFile(pattern), "first\nsecond\n");
+    EXPECT_EQ(ReadFileText(pattern), "first\nsecond\n");
     unlink(pattern);
 }
 

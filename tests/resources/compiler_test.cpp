@@ -3,11 +3,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "rc_script.h"
+#include "tests/support/file_text.h"
 
 namespace {
 
@@ -54,20 +54,13 @@ std::string ValueOf(const qrc::VersionInfo& version, const std::string& name) {
 
 qrc::Script Compile(const std::string& text) { return qrc::CompileText(text, "inline.rc"); }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs quarnels-rc; returns its exit code and what it wrote to standard error.
 int RunTool(const std::string& arguments, std::string& errors) {
     // CTest runs the cases of this program side by side: each keeps its own file.
     const std::string errorFile = std::string(QR_OUT) + "/tool-errors-" +
                                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     const int status = std::system((std::string(QR_TOOL) + " " + arguments + " 2> " + errorFile).c_str());
-    errors = ReadFile(errorFile);
+    errors = testsupport::ReadFileText(errorFile);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -176,8 +169,8 @@ TEST(ResourcesScripts, VersionIconAndManifestOfTheCheckProgram) {
     EXPECT_EQ(script.others[1].type, "24");  // RT_MANIFEST
     EXPECT_EQ(script.others[1].name, "1");   // CREATEPROCESS_MANIFEST_RESOURCE_ID
     for (const qrc::OtherResource& other : script.others)
-        EXPECT_FALSE(ReadFile(kScripts + "/" + other.file).empty()) << other.file;
-    const std::string manifest = ReadFile(kScripts + "/" + script.others[1].file);
+        EXPECT_FALSE(testsupport::ReadFileText(kScripts + "/" + other.file).empty()) << other.file;
+    const std::string manifest = testsupport::ReadFileText(kScripts + "/" + script.others[1].file);
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
 }
@@ -408,7 +401,7 @@ TEST(ResourcesTool, FailsWithTheLineOfAMalformedScript) {
     std::string errors;
     EXPECT_EQ(RunTool(std::string(QR_DATA) + "/malformed.rc " + output, errors), 1);
     EXPECT_NE(errors.find("malformed.rc:7: error: expected ','"), std::string::npos) << errors;
-    EXPECT_TRUE(ReadFile(output).empty());
+    EXPECT_TRUE(testsupport::ReadFileText(output).empty());
 
     EXPECT_EQ(RunTool(std::string(QR_DATA) + "/no-such.rc " + output, errors), 1);
     EXPECT_NE(errors.find("no-such.rc"), std::string::npos) << errors;
@@ -421,10 +414,10 @@ TEST(ResourcesTool, WritesTheSourceAndItsDependencies) {
     const std::string depfile = std::string(QR_OUT) + "/tool check_rc.d";
     std::string errors;
     ASSERT_EQ(RunTool("--depfile '" + depfile + "' " + kScripts + "/QuarnelCheck.rc '" + output + "'", errors), 0) << errors;
-    const std::string source = ReadFile(output);
+    const std::string source = testsupport::ReadFileText(output);
     EXPECT_NE(source.find("qp_resource_table"), std::string::npos);
     EXPECT_NE(source.find("QP_DEFINE_VERSION_RESOURCE_EX"), std::string::npos);
-    const std::string rule = ReadFile(depfile);
+    const std::string rule = testsupport::ReadFileText(depfile);
     EXPECT_EQ(rule.rfind(std::string(QR_OUT) + "/tool\\ check_rc.cpp:", 0), 0u) << rule;
     EXPECT_NE(rule.find(kScripts + "/QuarnelCheck.rc"), std::string::npos) << rule;
     EXPECT_NE(rule.find(kScripts + "/resource.h"), std::string::npos) << rule;

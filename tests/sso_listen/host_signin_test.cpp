@@ -3,14 +3,15 @@
 // Each test loads the library afresh, after setting the environment it reads at load.
 #include <string>
 
-
 #include "platform/posix/observer.h"
 #include "platform/win32api.h"
 #include "tests/fakes/fake_services.h"
 #include "tests/sso_listen/dialog_runner.h"
 #include "tests/sso_listen/listen_support.h"
+#include "tests/support/file_text.h"
 
 using namespace listen_test;
+using testsupport::ScopedEnv;
 using std::chrono::milliseconds;
 
 namespace {
@@ -88,7 +89,7 @@ TEST_F(HostSignIn, BrowserSignInNamesTheCharacterFromItsTokenAndStoresTheRefresh
     }
     EXPECT_EQ(m_sso.RequestsTo("/v2/oauth/token").size(), 1u);
     EXPECT_EQ(m_sso.RequestsTo("/oauth/verify").size(), 0u);
-    EXPECT_NE(ReadFile(m_home.File("browser.log")).find(kPageSuccess), std::string::npos);
+    EXPECT_NE(testsupport::ReadFileText(m_home.File("browser.log")).find(kPageSuccess), std::string::npos);
 
     // The character is known now: no second sign-in, no request.
     EXPECT_EQ(GetUser(name), 2112345678);

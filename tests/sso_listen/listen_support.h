@@ -1,5 +1,5 @@
-// Helpers of the loopback listener's tests: a private home folder, environment settings, and a
-// plain client for the listener's port.
+// Helpers of the loopback listener's tests: a private home folder and a plain client for the
+// listener's port.
 #pragma once
 
 #include <arpa/inet.h>
@@ -11,80 +11,30 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
+
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 namespace listen_test {
 
 constexpr uint16_t kLoopbackPort = 3017;
 
-// Sets an environment variable for the lifetime of the object; set before any thread that reads it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (old) m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
 // A fresh folder as $HOME (and no XDG_DATA_HOME), so the ini file is <folder>/.local/share/Quarnels.ini.
 class TempHome {
 public:
-    TempHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sso_listen_XXXXXX").string();
-        const char* made = mkdtemp(&pattern[0]);
-        EXPECT_NE(made, nullptr);
-        m_path = pattern;
-        m_home.reset(new ScopedEnv("HOME", m_path));
-        const char* xdg = std::getenv("XDG_DATA_HOME");
-        if (xdg) m_xdg = xdg;
-        unsetenv("XDG_DATA_HOME");
-    }
-    ~TempHome() {
-        if (!m_xdg.empty()) setenv("XDG_DATA_HOME", m_xdg.c_str(), 1);
-        m_home.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempHome(const TempHome&) = delete;
-    TempHome& operator=(const TempHome&) = delete;
+    TempHome() { EXPECT_FALSE(m_folder.Path().empty()); }
 
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Path() const { return m_folder.Path(); }
+    std::string File(const std::string& name) const { return m_folder.File(name); }
 
 private:
-    std::string m_path;
-    std::string m_xdg;
-    std::unique_ptr<ScopedEnv> m_home;
+    testsupport::TempFolder m_folder{"sso_listen"};
+    testsupport::ScopedEnv m_home{"HOME", m_folder.Path()};
+    testsupport::ScopedEnv m_data{"XDG_DATA_HOME", nullptr};
 };
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Polls the condition every 10 ms until it holds or the time is up.
 inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {

@@ -13,8 +13,10 @@
 #include "tests/fakes/fake_services.h"
 #include "tests/sso_listen/dialog_runner.h"
 #include "tests/sso_listen/listen_support.h"
+#include "tests/support/file_text.h"
 
 using namespace listen_test;
+using testsupport::ScopedEnv;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
@@ -42,7 +44,7 @@ protected:
         m_sso.reset();
     }
 
-    std::string BrowserLog() const { return ReadFile(m_home.File("browser.log")); }
+    std::string BrowserLog() const { return testsupport::ReadFileText(m_home.File("browser.log")); }
     // Waits for the listener thread to let go of the port after the login left state 1.
     bool ListenerGone() {
         return WaitUntil([this] { return m_oauth->listenSocket == INVALID_SOCKET; }, milliseconds(3000));

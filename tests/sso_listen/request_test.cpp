@@ -12,8 +12,7 @@
 #include "tests/sso_listen/listen_support.h"
 
 using listen_test::Answer;
-using listen_test::ReadFile;
-using listen_test::ScopedEnv;
+using testsupport::ScopedEnv;
 using listen_test::TempHome;
 
 namespace {

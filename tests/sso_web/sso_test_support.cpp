@@ -7,27 +7,24 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include <memory>
+
+#include "tests/support/temp_folder.h"
 
 namespace ssotest {
 
 namespace {
+std::unique_ptr<testsupport::TempFolder> g_folder;
 std::string g_home;
-
-void RemoveTree(const std::string& path) {
-    const std::string command = "rm -rf '" + path + "'";
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path.c_str());
-}
 
 // Registered once for every test program that links this file.
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new HomeEnvironment);
 }  // namespace
 
 void HomeEnvironment::SetUp() {
-    char folder[] = "/tmp/quarnels-sso-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    g_home = folder;
+    g_folder = std::make_unique<testsupport::TempFolder>("quarnels-sso");
+    g_home = g_folder->Path();
+    ASSERT_FALSE(g_home.empty());
     ASSERT_EQ(mkdir((g_home + "/.local").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((g_home + "/.local/share").c_str(), 0700), 0);
     // Set before any thread of a test starts: nothing else reads the environment at the same time.
@@ -36,20 +33,11 @@ void HomeEnvironment::SetUp() {
     setenv("BROWSER", "true", 1);
 }
 
-void HomeEnvironment::TearDown() {
-    if (!g_home.empty()) RemoveTree(g_home);
-}
+void HomeEnvironment::TearDown() { g_folder.reset(); }
 
 const std::string& HomeEnvironment::Home() { return g_home; }
 
 std::string HomeEnvironment::IniFile() { return g_home + "/.local/share/Quarnels.ini"; }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 void WriteStoredRefreshToken(const char* token) {
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", token, OAuth2::GetIniPath()));

@@ -31,7 +31,6 @@ public:
     static std::string IniFile();
 };
 
-std::string ReadFile(const std::string& path);
 void WriteStoredRefreshToken(const char* token);
 
 // A client whose endpoints are the fakes (a null fake leaves those endpoints as built).

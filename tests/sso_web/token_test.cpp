@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "tests/sso_web/sso_test_support.h"
+#include "tests/support/file_text.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndARotatedRefreshTokenStored) {
     EXPECT_LE(client->tokenTime.GetTime(), time(nullptr));
     // The answer carried a new refresh token, which replaces the retired one here and in the file.
     EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
-    EXPECT_NE(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()).find("RefreshKey=fake-refresh-2"),
+    EXPECT_NE(testsupport::ReadFileText(ssotest::HomeEnvironment::IniFile()).find("RefreshKey=fake-refresh-2"),
               std::string::npos);
     EXPECT_TRUE(Boxes().empty());
 
@@ -71,7 +72,7 @@ TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndARotatedRefreshTokenStored) {
     EXPECT_EQ(signOn.RequestCount(), 1u);
 
     // Answers without a refresh token, or without an access token, leave the refresh token alone.
-    const std::string iniBefore = ssotest::ReadFile(ssotest::HomeEnvironment::IniFile());
+    const std::string iniBefore = testsupport::ReadFileText(ssotest::HomeEnvironment::IniFile());
     signOn.SetExpectedRefreshToken("fake-refresh-2");
     signOn.SetTokenAnswer(200, "{\"access_token\":\"again\",\"expires_in\":1199}");
     client->RefreshAccessToken();
@@ -80,7 +81,7 @@ TEST_F(TokenTest, TokenOf900SecondsIsRefreshedAndARotatedRefreshTokenStored) {
     client->RefreshAccessToken();
     EXPECT_EQ(client->state.load(), OAuth2::kNoTokens);
     EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
-    EXPECT_EQ(ssotest::ReadFile(ssotest::HomeEnvironment::IniFile()), iniBefore);
+    EXPECT_EQ(testsupport::ReadFileText(ssotest::HomeEnvironment::IniFile()), iniBefore);
 }
 
 TEST_F(TokenTest, TokenRequestsSendTheirParametersFormEncodedInTheBody) {

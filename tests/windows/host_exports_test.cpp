@@ -5,35 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/host_library.h"
+#include "tests/support/host_library.h"
 #include "tests/windows/win_test_support.h"
 
 namespace {
 
-class WinHostExports : public ::testing::Test {
+class WinHostExports : public HostSuite {
 protected:
     static void SetUpTestSuite() {
         // Should anything try to reach a service, it finds nothing there.
         wintest::SetVariable("QUARNELS_SSO_URL", "http://127.0.0.1:9");
         wintest::SetVariable("QUARNELS_ESI_URL", "http://127.0.0.1:9/");
-        module_ = LoadLibraryA("Quarnels64.dll");
-        ASSERT_NE(module_, nullptr) << "cannot load Quarnels64.dll, error " << GetLastError();
+        LoadOnce("Quarnels64.dll");
     }
-    static void TearDownTestSuite() {
-        if (module_) {
-            EXPECT_TRUE(FreeLibrary(module_));
-        }
-        module_ = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_NE(module_, nullptr);
-        BindAll(module_, x);
-    }
-
-    static HMODULE module_;
-    QuarnelsExports x{};
+    static void TearDownTestSuite() { FreeOnce(); }
 };
-HMODULE WinHostExports::module_ = nullptr;
 
 std::string ModulePath(HMODULE module) {
     char path[MAX_PATH] = {};
@@ -42,14 +28,9 @@ std::string ModulePath(HMODULE module) {
 }
 
 TEST_F(WinHostExports, TestIsExportedOnlyUnderItsDecoratedName) {
-    EXPECT_EQ(GetProcAddress(module_, "Test"), nullptr);
+    ExpectOnlyTheDecoratedTestExport();
+    // The name the Linux build renames it from is not there either.
     EXPECT_EQ(GetProcAddress(module_, "QuarnelsDecoratedTestExport"), nullptr);
-    HostText text("abc");
-    EXPECT_EQ(x.Test(text.Arg()), 0);
-    EXPECT_EQ(text.Value(), "xbc");
-    HostText missing = HostText::Missing();
-    EXPECT_EQ(x.Test(missing.Arg()), 0);
-    EXPECT_EQ(x.Test(nullptr), 0);
 }
 
 TEST_F(WinHostExports, NothingButTheExportsIsVisible) {

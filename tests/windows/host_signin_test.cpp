@@ -3,13 +3,12 @@
 // loopback listener and WinINet; a download shows the "ESI Download" dialog, which ends by itself.
 // Every test loads the library in a program of its own, so it starts from the load-time state.
 #include <atomic>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 
 #include "tests/fakes/fake_services.h"
-#include "tests/host/host_library.h"
+#include "tests/support/file_text.h"
+#include "tests/support/host_library.h"
 #include "tests/windows/win_test_support.h"
 
 namespace {
@@ -39,12 +38,7 @@ protected:
         BindAll(module_, x);
     }
 
-    std::string BrowserLog() const {
-        std::ifstream file(browserLog_, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string BrowserLog() const { return testsupport::ReadFileText(browserLog_); }
 
     fakes::FakeSignOn signOn_;
     fakes::FakeWebApi api_;
@@ -263,12 +257,8 @@ TEST_F(WinHostSignIn, AQuitMessageDuringADownloadWaitsForIt) {
     HostText hub("Amarr"), item("Tritanium");
     short sell = 1;
     int quantity = 8;
-    PostQuitMessage(0);
-    EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0);
-    MSG quit{};
-    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(quit.message, UINT(WM_QUIT));
-    EXPECT_EQ(quit.wParam, 0u);
+    ExpectQuitMessageKeptThrough(
+        [&] { EXPECT_DOUBLE_EQ(x.GetMarket(hub.Arg(), item.Arg(), &sell, &quantity), 20.0); });
     EXPECT_EQ(api_.RequestCount(), 1u);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win32api.h"
+#include "tests/support/host_library.h"
 
 namespace wintest {
 
@@ -23,26 +24,15 @@ inline std::string ProgramFolder() {
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-// The library's ini file, found the way the library finds it.
-inline std::string IniPath() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    char path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    GetUserProfileDirectoryA(token, path, &size);
-    if (token) CloseHandle(token);
-    return std::string(path) + "\\AppData\\Local\\Quarnels.ini";
-}
-
 inline std::string StoredRefreshToken() {
     char value[512] = {};
-    GetPrivateProfileStringA("Quarnel", "RefreshKey", "<missing>", value, sizeof(value), IniPath().c_str());
+    GetPrivateProfileStringA("Quarnel", "RefreshKey", "<missing>", value, sizeof(value), LibraryIniPath().c_str());
     return value;
 }
 
 inline void StoreRefreshToken(const char* token) {
     // The folder exists in a fresh profile only once something was kept there.
-    const std::string ini = IniPath();
+    const std::string ini = LibraryIniPath();
     CreateDirectoryA(ini.substr(0, ini.find_last_of('\\')).c_str(), nullptr);
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "RefreshKey", token, ini.c_str()));
 }

@@ -1,8 +1,10 @@
-// Loads the built library the way a macro host does and binds its exports by name.
+// Loads the built library the way a macro host does and binds its exports by name; shared by the host
+// tests of both builds.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/win32api.h"
@@ -85,4 +87,64 @@ inline std::string TakeBstr(BSTR value) {
     std::string text(reinterpret_cast<const char*>(value), SysStringByteLen(value));
     SysFreeString(value);
     return text;
+}
+
+// Posts a WM_QUIT on this thread, as a host that is closing does, makes the call, and expects the
+// quit message still queued afterwards for the host's own loop.
+inline void ExpectQuitMessageKeptThrough(const std::function<void()>& call) {
+    PostQuitMessage(0);
+    call();
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.message, UINT(WM_QUIT));
+    EXPECT_EQ(quit.wParam, 0u);
+}
+
+// A suite whose tests share one load of the library, made by SetUpTestSuite with LoadOnce; each test
+// binds the exports anew. One such suite a test program: the handle is the program's.
+class HostSuite : public ::testing::Test {
+protected:
+    static void LoadOnce(const char* path) {
+        module_ = LoadLibraryA(path);
+        ASSERT_NE(module_, nullptr) << "cannot load " << path << ", error " << GetLastError();
+    }
+    static void FreeOnce() {
+        if (module_) {
+            EXPECT_TRUE(FreeLibrary(module_));
+        }
+        module_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(module_, nullptr);
+        BindAll(module_, x);
+    }
+
+    // Test is there under its decorated name only; it puts an "x" in place of the first byte of
+    // the host's text and returns 0, also for a missing or empty text.
+    void ExpectOnlyTheDecoratedTestExport() {
+        EXPECT_EQ(GetProcAddress(module_, "Test"), nullptr);
+        HostText text("abc");
+        EXPECT_EQ(x.Test(text.Arg()), 0);
+        EXPECT_EQ(text.Value(), "xbc");
+        HostText missing = HostText::Missing();
+        EXPECT_EQ(x.Test(missing.Arg()), 0);
+        EXPECT_EQ(x.Test(nullptr), 0);
+        HostText empty("");
+        EXPECT_EQ(x.Test(empty.Arg()), 0);
+        EXPECT_EQ(empty.Value(), "");
+    }
+
+    static inline HMODULE module_ = nullptr;
+    QuarnelsExports x{};
+};
+
+// The library's ini file, where it keeps the stored sign-in, found the way the library finds it.
+inline std::string LibraryIniPath() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    GetUserProfileDirectoryA(token, path, &size);
+    if (token) CloseHandle(token);
+    return std::string(path) + "\\AppData\\Local\\Quarnels.ini";
 }
