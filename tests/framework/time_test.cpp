@@ -9,21 +9,15 @@
 
 namespace {
 
-__time64_t LocalMktime(int year, int month, int day, int hour, int minute, int second) {
-    struct tm tm = {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<__time64_t>(std::mktime(&tm));
-}
-
 TEST(CTimeLocal, StartOfTheCenturyRoundTrips) {
     const CTime start(2000, 1, 1, 0, 0, 0);
-    EXPECT_EQ(start.GetTime(), LocalMktime(2000, 1, 1, 0, 0, 0));
+    // The moment kept is the one the C runtime reads back as that local time.
+    const time_t kept = static_cast<time_t>(start.GetTime());
+    const struct tm* local = std::localtime(&kept);
+    ASSERT_NE(local, nullptr);
+    EXPECT_EQ((std::vector<int>{local->tm_year + 1900, local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min,
+                                local->tm_sec}),
+              (std::vector<int>{2000, 1, 1, 0, 0, 0}));
     EXPECT_EQ(start.GetYear(), 2000);
     EXPECT_EQ(start.GetMonth(), 1);
     EXPECT_EQ(start.GetDay(), 1);

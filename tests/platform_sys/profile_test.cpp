@@ -96,20 +96,21 @@ TEST_F(Profile, LongValueIsCutToTheBuffer) {
 }
 
 TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
-    const std::string original =
+    // What stands before the value that is written, and is kept as it is.
+    const std::string before =
         "; settings\n"
         "loose=line\n"
         "[Other]\n"
         "RefreshKey=not this one\n"
         "\n"
-        "  [ Quarnel ]  \n"
-        "  RefreshKey   =   \"quoted value\"  \n"
-        "Count = -12abc\n"
-        "no equals sign\n"
-        "\n"
-        "[Last]\n"
-        "a=1\n";
-    WriteFileText(m_ini, original);
+        "  [ Quarnel ]  \n";
+    WriteFileText(m_ini, before +
+                             "  RefreshKey   =   \"quoted value\"  \n"
+                             "Count = -12abc\n"
+                             "no equals sign\n"
+                             "\n"
+                             "[Last]\n"
+                             "a=1\n");
     EXPECT_EQ(Get("Quarnel", "RefreshKey", ""), "quoted value");
     EXPECT_EQ(Get("Other", "RefreshKey", ""), "not this one");
     EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntA("Quarnel", "Count", 0, m_ini.c_str())), -12);
@@ -119,12 +120,7 @@ TEST_F(Profile, HandWrittenFileIsReadAndItsOtherLinesKept) {
     ASSERT_TRUE(WritePrivateProfileStringA("Quarnel", "Added", "yes", m_ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Fresh", "k", "v", m_ini.c_str()));
     EXPECT_EQ(ReadFileText(m_ini),
-              "; settings\n"
-              "loose=line\n"
-              "[Other]\n"
-              "RefreshKey=not this one\n"
-              "\n"
-              "  [ Quarnel ]  \n"
+              before +
               "RefreshKey=new\n"
               "Count = -12abc\n"
               "no equals sign\n"
