@@ -64,6 +64,7 @@ TEST_F(SkillsTest, ScienceAndEncryptionLevelsRaiseTheBaseChance) {
 }
 
 TEST_F(SkillsTest, EverySkillOfTheTwoListsCounts) {
+    // The game's science skills that invention asks for, and its encryption skills.
     const uint32_t science[] = {11433, 11441, 11442, 11443, 11444, 11445, 11446, 11447, 11448,
                                 11449, 11450, 11451, 11452, 11453, 11454, 11455, 11529};
     const uint32_t encryption[] = {3408, 21790, 21791, 23087, 23121, 52308, 55025};
@@ -71,13 +72,15 @@ TEST_F(SkillsTest, EverySkillOfTheTwoListsCounts) {
     for (uint32_t id : science) skills.push_back(Skill(int(id), 3));
     for (uint32_t id : encryption) skills.push_back(Skill(int(id), 2));
     api.Set(kSkills, 200, SkillsAnswer(skills));
+    // A science skill at level 3: 0.3 * (1 + 3 / 30) = 0.3 * 1.1 = 0.33.
     for (uint32_t id : science) {
         const invention_entry entry = Record(0.3, {id});
-        EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.3 * (3 / 30.0 + 1.0)) << id;
+        EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.33, 1e-12) << id;
     }
+    // An encryption skill at level 2: 0.3 * (1 + 2 / 40) = 0.3 * 1.05 = 0.315.
     for (uint32_t id : encryption) {
         const invention_entry entry = Record(0.3, {id});
-        EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.3 * (2 / 40.0 + 1.0)) << id;
+        EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.315, 1e-12) << id;
     }
     // Trained skills of neither list add nothing.
     const invention_entry others = Record(0.3, {3300, 11432, 11456, 0, 3402});

@@ -1,12 +1,10 @@
 // The live-data exports and GetInventionChance as a macro host calls them: the built library loaded
 // by file name, a stored sign-in that the fake sign-on service refreshes, the fake web API behind
 // every download. The library is loaded once for the program; each test asks for data of its own.
-#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "library/database/database.h"
 #include "tests/fakes/fake_services.h"
 #include "tests/support/esi_date.h"
 #include "tests/support/host_library.h"
@@ -266,38 +264,24 @@ TEST_F(LiveExports, UserIsTheRefreshedCharacter) {
 }
 
 TEST_F(LiveExports, InventionChanceWithTheCharactersSkillsAndADecryptor) {
-    const item_entry* item = FindItemByName("Small Shield Extender II");
-    ASSERT_NE(item, nullptr);
-    const invention_entry* record = FindInvention(item->type_id);
-    ASSERT_NE(record, nullptr);
-    // Every skill of the record at level 5, whatever it is.
-    std::string skills;
-    for (uint32_t id : record->skill_id) {
-        if (!id) continue;
-        skills += std::string(skills.empty() ? "" : ",") + "{\"skill_id\":" + std::to_string(id) +
-                  ",\"active_skill_level\":5}";
-    }
-    api.Set("/v4/characters/90000001/skills/", 200, "{\"skills\":[" + skills + "]}");
-    // At level 5 everywhere, the two science levels make 10 (or 5 with one science skill).
-    const std::vector<uint32_t> encryption = {3408, 21790, 21791, 23087, 23121, 52308, 55025};
-    int science = 0, encrypted = 0;
-    for (uint32_t id : record->skill_id) {
-        if ((id >= 11433 && id <= 11455 && id != 11434 && id != 11435 && id != 11436 && id != 11437 &&
-             id != 11438 && id != 11439 && id != 11440) ||
-            id == 11529)
-            ++science;
-        for (uint32_t e : encryption) encrypted += id == e ? 1 : 0;
-    }
-    ASSERT_GE(science, 1);
-    ASSERT_EQ(encrypted, 1);
-    const double expected = record->probability * ((science > 1 ? 10 : 5) / 30.0 + 5 / 40.0 + 1.0);
+    // Small Shield Extender II is invented at a base chance of 0.34 with Hydromagnetic Physics (11443)
+    // and Quantum Physics (11455), the science skills, and Caldari Encryption Methods (21790). Gunnery
+    // (3300) has no part in it.
+    api.Set("/v4/characters/90000001/skills/", 200,
+            "{\"skills\":[{\"skill_id\":11443,\"active_skill_level\":4},"
+            "{\"skill_id\":11455,\"active_skill_level\":3},{\"skill_id\":21790,\"active_skill_level\":2},"
+            "{\"skill_id\":3300,\"active_skill_level\":5}]}");
+    // 0.34 * (1 + (4 + 3) / 30 + 2 / 40) = 0.34 * 77 / 60 = 0.436333...
+    const double expected = 0.4363333333333333;
+    // With the Augmentation Decryptor's factor 0.6: 0.436333... * 0.6 = 0.2618.
+    const double augmented = 0.2618;
 
     HostText blueprint("small shield extender ii"), augmentation("Augmentation Decryptor"),
         symmetry("Symmetry Decryptor"), none("Tritanium");
-    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), nullptr), expected);
-    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), augmentation.Arg()), expected * 0.6);
-    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), symmetry.Arg()), expected);
-    EXPECT_DOUBLE_EQ(x.GetInventionChance(blueprint.Arg(), none.Arg()), expected);
+    EXPECT_NEAR(x.GetInventionChance(blueprint.Arg(), nullptr), expected, 1e-12);
+    EXPECT_NEAR(x.GetInventionChance(blueprint.Arg(), augmentation.Arg()), augmented, 1e-12);
+    EXPECT_NEAR(x.GetInventionChance(blueprint.Arg(), symmetry.Arg()), expected, 1e-12);
+    EXPECT_NEAR(x.GetInventionChance(blueprint.Arg(), none.Arg()), expected, 1e-12);
     EXPECT_EQ(Requests(), 1u);
     EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Skills"});
     ExpectSignedInByRefresh();
