@@ -76,11 +76,20 @@ TEST_F(UrlTest, AuthorizeUrlCarriesTheEncodedRedirectTheNonceAndTheScopesAsTheyA
 
 TEST_F(UrlTest, BuiltInScopesAndEndpointsFormTheAuthorizeUrl) {
     OAuth2 fresh;
-    const std::string url = Str(fresh.GetAuthorizeUrl());
-    EXPECT_EQ(url.find(Str(fresh.authorizeUrl) + "?response_type=code&client_id=" + Str(fresh.clientId)), 0u);
-    EXPECT_NE(url.find("&state=" + std::to_string(fresh.stateNonce) + "&scope=esi-skills.read_skills.v1 "),
-              std::string::npos);
+    // The addresses the library ships with: the second generation of the sign-on service.
+    EXPECT_EQ((std::vector<std::string>{Str(fresh.authorizeUrl), Str(fresh.tokenUrl), Str(fresh.esiBaseUrl)}),
+              (std::vector<std::string>{"https://login.eveonline.com/v2/oauth/authorize",
+                                        "https://login.eveonline.com/v2/oauth/token", "https://esi.evetech.net/"}));
+    // The build's own application when one was configured, else the placeholder built in.
+    const std::string configured = QUARNELS_CONFIGURED_CLIENT_ID;
+    const std::string client = configured.empty() ? "3f7c21d09ab84e56b0c4e8a21d5f9b07" : configured;
     EXPECT_GT(fresh.stateNonce, 0);
+    EXPECT_EQ(Str(fresh.GetAuthorizeUrl()),
+              "https://login.eveonline.com/v2/oauth/authorize?response_type=code&client_id=" + client +
+                  "&redirect_uri=http%3A%2F%2Flocalhost%3A3017%2F&state=" + std::to_string(fresh.stateNonce) +
+                  "&scope=esi-skills.read_skills.v1 esi-wallet.read_character_wallet.v1 esi-assets.read_assets.v1 "
+                  "esi-industry.read_character_jobs.v1 esi-markets.read_character_orders.v1 "
+                  "esi-assets.read_corporation_assets.v1");
 }
 
 class VirtualRedirect : public OAuth2 {
