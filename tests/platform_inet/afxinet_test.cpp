@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/afxinet.h"
 #include "inet_test_util.h"
@@ -121,22 +124,27 @@ TEST_F(AfxInet, RawHeadersAndALongBodyInChunks) {
     EXPECT_TRUE(body == PagesBody());
 }
 
-TEST_F(AfxInet, VerbTable) {
-    EXPECT_STREQ("POST", CHttpConnection::VerbText(0));
-    EXPECT_STREQ("GET", CHttpConnection::VerbText(1));
-    EXPECT_STREQ("HEAD", CHttpConnection::VerbText(2));
-    EXPECT_STREQ("PUT", CHttpConnection::VerbText(3));
-    EXPECT_STREQ("LINK", CHttpConnection::VerbText(4));
-    EXPECT_STREQ("DELETE", CHttpConnection::VerbText(5));
-    EXPECT_STREQ("UNLINK", CHttpConnection::VerbText(6));
-    EXPECT_STREQ("", CHttpConnection::VerbText(7));
-    EXPECT_STREQ("", CHttpConnection::VerbText(-1));
-
+TEST_F(AfxInet, EveryVerbConstantReachesTheServerAsItsMethod) {
+    const std::vector<std::pair<int, std::string>> verbs = {
+        {CHttpConnection::HTTP_VERB_POST, "POST"},     {CHttpConnection::HTTP_VERB_GET, "GET"},
+        {CHttpConnection::HTTP_VERB_HEAD, "HEAD"},     {CHttpConnection::HTTP_VERB_PUT, "PUT"},
+        {CHttpConnection::HTTP_VERB_LINK, "LINK"},     {CHttpConnection::HTTP_VERB_DELETE, "DELETE"},
+        {CHttpConnection::HTTP_VERB_UNLINK, "UNLINK"}};
     CInternetSession session("Quarnels");
     std::unique_ptr<CHttpConnection> connection(session.GetHttpConnection("127.0.0.1", INTERNET_PORT(server.Port())));
-    std::unique_ptr<CHttpFile> file(connection->OpenRequest(CHttpConnection::HTTP_VERB_DELETE, "/thing"));
-    file->SendRequest();
-    EXPECT_EQ("DELETE", server.Requests().at(0).method);
+    std::vector<std::string> expected;
+    for (const auto& [verb, method] : verbs) {
+        std::unique_ptr<CHttpFile> file(connection->OpenRequest(verb, "/thing"));
+        file->SendRequest();
+        expected.push_back(method);
+    }
+    std::vector<std::string> methods;
+    for (const HttpRequest& request : server.Requests()) methods.push_back(request.method);
+    EXPECT_EQ(methods, expected);
+
+    // Numbers outside the table name no verb.
+    EXPECT_STREQ("", CHttpConnection::VerbText(CHttpConnection::HTTP_VERB_MAX + 1));
+    EXPECT_STREQ("", CHttpConnection::VerbText(-1));
 }
 
 TEST_F(AfxInet, ProxyRefusalThenCredentialsOnTheSameRequest) {

@@ -422,16 +422,21 @@ TEST(WindowStubs, PaintAndMetricsWorkWithoutAScreen) {
 
     HWND window = CreateDialogIndirectParamA(nullptr, &kDownload, nullptr, AnswerProc, 0);
     ASSERT_NE(window, nullptr);
+    // 187 x 62 dialog units in "MS Shell Dlg" 8 pt, 6 x 13 pixels per 4 x 8 units: 280 x 100 pixels.
     RECT client{};
     EXPECT_TRUE(GetClientRect(window, &client));
-    EXPECT_EQ(client.right, 187 * 6 / 4);
-    EXPECT_EQ(client.bottom, 62 * 13 / 8);
+    EXPECT_EQ((std::vector<LONG>{client.left, client.top, client.right, client.bottom}),
+              (std::vector<LONG>{0, 0, 280, 100}));
     EXPECT_FALSE(IsIconic(window));
     ShowWindow(window, SW_MINIMIZE);
     EXPECT_TRUE(IsIconic(window));
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(window, &paint);
     EXPECT_NE(dc, nullptr);
+    EXPECT_EQ(paint.hdc, dc);
+    // The whole client area is to be painted.
+    EXPECT_EQ((std::vector<LONG>{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom}),
+              (std::vector<LONG>{0, 0, 280, 100}));
     EXPECT_TRUE(DrawIcon(dc, 1, 2, icon));
     EXPECT_TRUE(EndPaint(window, &paint));
     EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_BIG, LPARAM(icon)), 0);
