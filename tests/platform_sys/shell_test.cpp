@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,9 +149,30 @@ TEST_F(Shell, NoBrowserFailsQuickly) {
     EXPECT_FALSE(Open("http://127.0.0.1/"));
 }
 
+// Makes this process the subreaper of its descendants for one scope: the browsers, which are started
+// as grandchildren, become its children, so that it can wait for every one of them to end.
+class BrowserReaper {
+public:
+    BrowserReaper() { EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0); }
+    ~BrowserReaper() {
+        Reap();
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    BrowserReaper(const BrowserReaper&) = delete;
+    BrowserReaper& operator=(const BrowserReaper&) = delete;
+
+    // Waits until every browser started so far has ended; how many there were.
+    int Reap() {
+        int ended = 0;
+        while (waitpid(-1, nullptr, 0) > 0) ++ended;
+        return ended;
+    }
+};
+
 TEST_F(Shell, OnlyTheOpenVerbAndAFilledStructAreAccepted) {
     const fs::path browser = Script("browser");
     setenv("BROWSER", browser.c_str(), 1);
+    BrowserReaper reaper;
     SHELLEXECUTEINFOA info;
     EXPECT_FALSE(Open("http://127.0.0.1/", &info, "print"));
     EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), SE_ERR_NOASSOC);
@@ -159,10 +181,13 @@ TEST_F(Shell, OnlyTheOpenVerbAndAFilledStructAreAccepted) {
     std::memset(&info, 0, sizeof(info));
     info.lpFile = "http://127.0.0.1/";
     EXPECT_FALSE(ShellExecuteExA(&info)) << "cbSize not set";
+    // A browser that any of these calls started has ended by now, and written its record.
+    EXPECT_EQ(reaper.Reap(), 0);
     EXPECT_FALSE(fs::exists(m_out));
 
     EXPECT_TRUE(Open("http://127.0.0.1/null-verb", nullptr, nullptr)) << "no verb means open";
-    ASSERT_TRUE(Opened());
+    EXPECT_EQ(reaper.Reap(), 1);
+    EXPECT_EQ(ReadFileText(m_out), "http://127.0.0.1/null-verb");
 }
 
 TEST(DebugOutput, GoesToStandardErrorOneLinePerCall) {
