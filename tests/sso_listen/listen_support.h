@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -96,9 +98,21 @@ public:
         }
         return bytes;
     }
+    // Whether bytes (or the end) arrive within the limit.
+    bool Readable(std::chrono::milliseconds limit) {
+        pollfd wait{m_fd, POLLIN, 0};
+        return poll(&wait, 1, int(limit.count())) > 0;
+    }
     // Ends the sending side, as a browser that gives up before its request is whole.
     void ShutdownSend() { shutdown(m_fd, SHUT_WR); }
     bool TimedOut() const { return m_timedOut; }
+    // The client's end of the connection; 0 when not connected.
+    uint16_t LocalPort() const {
+        sockaddr_in self{};
+        socklen_t size = sizeof(self);
+        if (m_fd < 0 || getsockname(m_fd, reinterpret_cast<sockaddr*>(&self), &size) != 0) return 0;
+        return ntohs(self.sin_port);
+    }
     void Close() {
         if (m_fd >= 0) close(m_fd);
         m_fd = -1;
@@ -119,6 +133,49 @@ inline std::string Exchange(const std::string& request, uint16_t port = kLoopbac
 
 inline std::string Get(const std::string& target, uint16_t port = kLoopbackPort) {
     return Exchange("GET " + target + " HTTP/1.1\r\nHost: localhost:3017\r\n\r\n", port);
+}
+
+// A client's connection to the listener as the kernel reports it, in /proc/net/tcp of this network
+// namespace: what a test waits for instead of sleeping until the listener has surely got so far.
+struct ListenerSide {
+    bool accepted = false;  // the listener took the connection: its end has a socket file now
+    // Bytes the client sent that the listener has not read: not yet acknowledged to the client, or
+    // waiting in the listener's receive queue.
+    unsigned long unread = 0;
+};
+
+inline ListenerSide ListenerSideOf(const Client& client, uint16_t port = kLoopbackPort) {
+    constexpr unsigned kEstablished = 0x01;
+    ListenerSide side;
+    const unsigned clientPort = client.LocalPort();
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the column names
+    while (std::getline(table, line)) {
+        unsigned localAddress = 0, localPort = 0, remoteAddress = 0, remotePort = 0, state = 0;
+        unsigned long sendQueue = 0, receiveQueue = 0, inode = 0;
+        if (std::sscanf(line.c_str(), " %*s %x:%x %x:%x %x %lx:%lx %*x:%*x %*x %*u %*u %lu", &localAddress, &localPort,
+                        &remoteAddress, &remotePort, &state, &sendQueue, &receiveQueue, &inode) != 8 ||
+            state != kEstablished)
+            continue;
+        if (localPort == port && remotePort == clientPort) {
+            side.accepted = inode != 0;
+            side.unread += receiveQueue;
+        } else if (localPort == clientPort && remotePort == port) {
+            side.unread += sendQueue;
+        }
+    }
+    return side;
+}
+
+// Waits until the listener has taken the client's connection and read everything sent on it.
+inline bool ListenerReadAll(const Client& client, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+    return WaitUntil(
+        [&client] {
+            const ListenerSide side = ListenerSideOf(client);
+            return side.accepted && side.unread == 0;
+        },
+        limit);
 }
 
 // Whether anything accepts connections on the port.
