@@ -261,23 +261,7 @@ TEST_F(HostExports, InventionChanceAppliesTheDecryptorFactor) {
 }
 
 TEST_F(HostExports, LiveDataExportsGiveEmptyResultsForMissingArguments) {
-    HostText jita("Jita"), item("Tritanium"), container("Hangar");
-    HostText missing = HostText::Missing();
-    short sell = 1, days = 30, sold = 1;
-    int quantity = 10;
-    EXPECT_EQ(x.GetMarket(missing.Arg(), item.Arg(), &sell, &quantity), 0.0);
-    EXPECT_EQ(x.GetMarket(jita.Arg(), nullptr, &sell, &quantity), 0.0);
-    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), nullptr, &quantity), 0.0);
-    EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), &sell, nullptr), 0.0);
-    EXPECT_EQ(x.GetProduction(missing.Arg()), 0);
-    EXPECT_EQ(x.GetProduction(nullptr), 0);
-    EXPECT_EQ(x.GetAssets(missing.Arg(), container.Arg()), 0);
-    EXPECT_EQ(x.GetAssets(item.Arg(), nullptr), 0);
-    EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), nullptr), 0);
-    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, nullptr), 0);
-    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), nullptr, &sold), 0);
-    EXPECT_EQ(x.GetTransactionAmount(nullptr, jita.Arg(), &days, &sold), 0);
-    EXPECT_EQ(x.GetTransactionAmount(item.Arg(), nullptr, &days, &sold), 0);
+    ExpectZeroForMissingLiveDataArguments();
 }
 
 TEST_F(HostExports, GetUserReplacesTheHostsTextWhenNobodyIsSignedIn) {

@@ -134,6 +134,27 @@ protected:
         EXPECT_EQ(empty.Value(), "");
     }
 
+    // The live-data exports give 0 when an argument is missing or null, whatever the others are.
+    void ExpectZeroForMissingLiveDataArguments() {
+        HostText jita("Jita"), item("Tritanium"), container("Hangar");
+        HostText missing = HostText::Missing();
+        short sell = 1, days = 30, sold = 1;
+        int quantity = 10;
+        EXPECT_EQ(x.GetMarket(missing.Arg(), item.Arg(), &sell, &quantity), 0.0);
+        EXPECT_EQ(x.GetMarket(jita.Arg(), nullptr, &sell, &quantity), 0.0);
+        EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), nullptr, &quantity), 0.0);
+        EXPECT_EQ(x.GetMarket(jita.Arg(), item.Arg(), &sell, nullptr), 0.0);
+        EXPECT_EQ(x.GetProduction(missing.Arg()), 0);
+        EXPECT_EQ(x.GetProduction(nullptr), 0);
+        EXPECT_EQ(x.GetAssets(missing.Arg(), container.Arg()), 0);
+        EXPECT_EQ(x.GetAssets(item.Arg(), nullptr), 0);
+        EXPECT_EQ(x.GetPersonalOrders(jita.Arg(), item.Arg(), nullptr), 0);
+        EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, nullptr), 0);
+        EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), nullptr, &sold), 0);
+        EXPECT_EQ(x.GetTransactionAmount(nullptr, jita.Arg(), &days, &sold), 0);
+        EXPECT_EQ(x.GetTransactionAmount(item.Arg(), nullptr, &days, &sold), 0);
+    }
+
     static inline HMODULE module_ = nullptr;
     QuarnelsExports x{};
 };
