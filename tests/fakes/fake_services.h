@@ -16,7 +16,7 @@
 //
 // Both record every request (method, target, headers, body) and are safe to configure from the
 // test's thread while requests arrive on others. To use them, add tests/fakes/fake_services.cpp and
-// tests/fakes/http_server.cpp to the test's SOURCES.
+// the server's sources (http_server.h) to the test's SOURCES.
 #pragma once
 
 #include <chrono>

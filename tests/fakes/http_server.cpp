@@ -1,54 +1,160 @@
+// The test HTTP server's part that is the same on every system: reading a request, writing an
+// answer, the request log, and the connections' threads from their start to their end. The sockets
+// are in tests/fakes/http_server_posix.cpp and tests/windows/http_server_winsock.cpp.
 #include "tests/fakes/http_server.h"
-#include "tests/fakes/http_exchange.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <strings.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <string>
+
+#include "tests/support/ascii_case.h"
 
 namespace fakes {
 
 namespace {
 
-using namespace http_exchange;
+constexpr size_t kMaxHead = size_t(1) << 20;
+constexpr size_t kMaxBody = size_t(64) << 20;
 
-constexpr int kSocketTimeoutSeconds = 20;  // a backstop: no connection thread blocks forever
+using testsupport::EqualIgnoringAsciiCase;
 
-class SocketStream : public Stream {
-public:
-    explicit SocketStream(int socket) : m_socket(socket) {}
-    long Read(void* buffer, size_t size) override {
-        for (;;) {
-            const ssize_t n = recv(m_socket, buffer, size, 0);
-            if (n < 0 && errno == EINTR) continue;
-            return long(n);
-        }
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+const char* ReasonFor(int status) {
+    switch (status) {
+        case 100: return "Continue";
+        case 200: return "OK";
+        case 201: return "Created";
+        case 204: return "No Content";
+        case 301: return "Moved Permanently";
+        case 302: return "Found";
+        case 303: return "See Other";
+        case 304: return "Not Modified";
+        case 307: return "Temporary Redirect";
+        case 308: return "Permanent Redirect";
+        case 400: return "Bad Request";
+        case 401: return "Unauthorized";
+        case 403: return "Forbidden";
+        case 404: return "Not Found";
+        case 407: return "Proxy Authentication Required";
+        case 500: return "Internal Server Error";
+        case 502: return "Bad Gateway";
+        case 503: return "Service Unavailable";
+        default: return "Unknown";
     }
-    bool Write(const void* data, size_t size) override {
-        const char* p = static_cast<const char*>(data);
-        while (size) {
-            const ssize_t n = send(m_socket, p, size, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            p += n;
-            size -= size_t(n);
-        }
-        return true;
+}
+
+// Reads one request; false when the connection ended or sent something that is not HTTP.
+bool ReadRequest(Stream& stream, HttpRequest& request) {
+    std::string data;
+    size_t headEnd;
+    char buffer[16384];
+    while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
+        if (data.size() > kMaxHead) return false;
+        const long n = stream.Read(buffer, sizeof(buffer));
+        if (n <= 0) return false;
+        data.append(buffer, size_t(n));
+    }
+    const std::string head = data.substr(0, headEnd);
+    std::string rest = data.substr(headEnd + 4);
+
+    size_t lineEnd = head.find("\r\n");
+    const std::string requestLine = head.substr(0, lineEnd);
+    const size_t s1 = requestLine.find(' ');
+    const size_t s2 = s1 == std::string::npos ? std::string::npos : requestLine.find(' ', s1 + 1);
+    if (s2 == std::string::npos) return false;
+    request.method = requestLine.substr(0, s1);
+    request.target = requestLine.substr(s1 + 1, s2 - s1 - 1);
+    request.version = requestLine.substr(s2 + 1);
+
+    while (lineEnd != std::string::npos) {
+        const size_t start = lineEnd + 2;
+        lineEnd = head.find("\r\n", start);
+        const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        request.headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
     }
 
-private:
-    int m_socket;
-};
+    const std::string lengthText = request.Header("Content-Length");
+    const size_t length = lengthText.empty() ? 0 : size_t(std::strtoull(lengthText.c_str(), nullptr, 10));
+    if (length > kMaxBody) return false;
+    while (rest.size() < length) {
+        const long n = stream.Read(buffer, sizeof(buffer));
+        if (n <= 0) return false;
+        rest.append(buffer, size_t(n));
+    }
+    request.body = rest.substr(0, length);
+    return true;
+}
+
+bool WriteResponse(Stream& stream, const HttpRequest& request, const HttpResponse& response) {
+    std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
+                       (response.reason.empty() ? std::string(ReasonFor(response.status)) : response.reason) + "\r\n";
+    bool hasLength = false;
+    for (const auto& [name, value] : response.headers) {
+        if (EqualIgnoringAsciiCase(name, "Content-Length")) hasLength = true;
+        head += name + ": " + value + "\r\n";
+    }
+    const bool bodyless = request.method == "HEAD" || response.status == 204 || response.status == 304 ||
+                          (response.status >= 100 && response.status < 200);
+    if (response.contentLength && !hasLength && !bodyless) {
+        head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    }
+    head += "Connection: close\r\n\r\n";
+    if (!stream.Write(head.data(), head.size())) return false;
+    if (bodyless || response.body.empty()) return true;
+    return stream.Write(response.body.data(), response.body.size());
+}
 
 }  // namespace
+
+std::string HttpRequest::Header(const std::string& name) const {
+    for (const auto& [key, value] : headers) {
+        if (EqualIgnoringAsciiCase(key, name)) return value;
+    }
+    return std::string();
+}
+
+bool HttpRequest::HasHeader(const std::string& name) const {
+    for (const auto& header : headers) {
+        if (EqualIgnoringAsciiCase(header.first, name)) return true;
+    }
+    return false;
+}
+
+std::string HttpRequest::Path() const { return target.substr(0, target.find('?')); }
+
+HttpResponse HttpResponse::Text(int status, std::string body, const std::string& contentType) {
+    HttpResponse response;
+    response.status = status;
+    response.body = std::move(body);
+    response.headers.emplace_back("Content-Type", contentType);
+    return response;
+}
+
+HttpResponse HttpResponse::Redirect(int status, const std::string& location) {
+    HttpResponse response;
+    response.status = status;
+    response.headers.emplace_back("Location", location);
+    return response;
+}
+
+HttpResponse HttpResponse::CloseWithoutAnswer() {
+    HttpResponse response;
+    response.kind = Kind::Close;
+    return response;
+}
+
+HttpResponse HttpResponse::NoAnswer() {
+    HttpResponse response;
+    response.kind = Kind::Hang;
+    return response;
+}
+
 
 HttpServer::HttpServer(HttpHandler handler, StreamFactory streams)
     : m_handler(std::move(handler)), m_streams(std::move(streams)) {}
@@ -57,27 +163,7 @@ HttpServer::~HttpServer() { Stop(); }
 
 bool HttpServer::Start() {
     if (m_listen >= 0) return true;
-    if (pipe2(m_wake, O_CLOEXEC) != 0) return false;
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listen < 0) {
-        close(m_wake[0]);
-        close(m_wake[1]);
-        return false;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t size = sizeof(address);
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(m_listen, 64) != 0 ||
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        close(m_listen);
-        close(m_wake[0]);
-        close(m_wake[1]);
-        m_listen = -1;
-        return false;
-    }
-    m_port = ntohs(address.sin_port);
+    if (!OpenListener()) return false;
     m_acceptor = std::thread([this] { AcceptLoop(); });
     return true;
 }
@@ -88,14 +174,10 @@ void HttpServer::Stop() {
         if (m_stopping || m_listen < 0) return;
         m_stopping = true;
         // Wakes connections that wait for data or hang on purpose.
-        for (int socket : m_open) shutdown(socket, SHUT_RDWR);
+        for (int socket : m_open) ShutdownSocket(socket);
     }
     m_changed.notify_all();
-    const char byte = 0;
-    if (write(m_wake[1], &byte, 1) < 0) {
-        // The acceptor also wakes when the listening socket is shut down.
-        shutdown(m_listen, SHUT_RDWR);
-    }
+    WakeAcceptor();
     m_acceptor.join();
     std::vector<Worker> workers;
     {
@@ -103,9 +185,7 @@ void HttpServer::Stop() {
         workers.swap(m_workers);
     }
     for (Worker& worker : workers) worker.thread.join();
-    close(m_listen);
-    close(m_wake[0]);
-    close(m_wake[1]);
+    CloseListener();
 }
 
 std::string HttpServer::Url(const std::string& path) const {
@@ -145,27 +225,13 @@ void HttpServer::ReapFinished() {
 
 void HttpServer::AcceptLoop() {
     for (;;) {
-        pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        const int ready = poll(fds, 2, -1);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0 || fds[1].revents) return;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_stopping) return;
-        }
-        const int socket = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (socket < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
-            return;
-        }
-        timeval limit{kSocketTimeoutSeconds, 0};
-        setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
-        setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+        const int socket = Accept();
+        if (socket < 0) return;
         ReapFinished();
         auto done = std::make_shared<bool>(false);
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stopping) {
-            close(socket);
+            CloseSocket(socket);
             return;
         }
         m_open.insert(socket);
@@ -175,7 +241,7 @@ void HttpServer::AcceptLoop() {
 
 void HttpServer::Serve(int socket, std::shared_ptr<bool> done) {
     {
-        std::unique_ptr<Stream> stream = m_streams ? m_streams(socket) : std::make_unique<SocketStream>(socket);
+        std::unique_ptr<Stream> stream = m_streams ? m_streams(socket) : SocketStream(socket);
         HttpRequest request;
         if (stream && ReadRequest(*stream, request)) {
             {
@@ -198,10 +264,10 @@ void HttpServer::Serve(int socket, std::shared_ptr<bool> done) {
         }
         // The stream (a TLS layer perhaps) ends before its socket is closed.
     }
-    shutdown(socket, SHUT_WR);
+    EndSending(socket);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_open.erase(socket);
-    close(socket);
+    CloseSocket(socket);
     *done = true;
 }
 

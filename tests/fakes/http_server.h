@@ -6,7 +6,8 @@
 // and must be thread-safe. Stop() (also run by the destructor) ends everything, including
 // connections whose handler chose never to answer.
 //
-// To use it, add tests/fakes/http_server.cpp to the test's SOURCES.
+// To use it, add tests/fakes/http_server.cpp and the socket layer of the system to the test's SOURCES:
+// tests/fakes/http_server_posix.cpp, or tests/windows/http_server_winsock.cpp on Windows.
 #pragma once
 
 #include <chrono>
@@ -105,10 +106,24 @@ private:
     void Serve(int socket, std::shared_ptr<bool> done);
     void ReapFinished();
 
+    // The socket layer, the one part written for each system.
+    // Makes the listening socket on 127.0.0.1 (m_listen, m_port); false when none could be had.
+    bool OpenListener();
+    // The next connection, with its time limits set; -1 once stopping, or when the listener fails.
+    int Accept();
+    // Called once stopping: ends a wait in Accept.
+    void WakeAcceptor();
+    void CloseListener();
+    static std::unique_ptr<Stream> SocketStream(int socket);
+    // Ends a connection's waiting reads and writes.
+    static void ShutdownSocket(int socket);
+    static void EndSending(int socket);
+    static void CloseSocket(int socket);
+
     const HttpHandler m_handler;
     const StreamFactory m_streams;
     int m_listen = -1;
-    int m_wake[2] = {-1, -1};
+    int m_wake[2] = {-1, -1};  // the POSIX acceptor's wake-up pipe
     uint16_t m_port = 0;
     std::thread m_acceptor;
 
