@@ -1,3 +1,4 @@
+// The fake browsers' walk from a URL through its redirects, with all but the sockets.
 #include "tests/fakes/browsing.h"
 
 #include <cstdio>

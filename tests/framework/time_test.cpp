@@ -1,3 +1,4 @@
+// CTime and CTimeSpan: local time, arithmetic, formatting, and reads from several threads.
 #include <gtest/gtest.h>
 
 #include <ctime>

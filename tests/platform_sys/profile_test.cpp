@@ -1,3 +1,4 @@
+// Profile (ini) files through the Windows API names: reading, writing, and where the library's file lies.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// ShellExecuteExA opening a URL in the user's browser, and OutputDebugStringA.
 #include <gtest/gtest.h>
 
 #include <errno.h>

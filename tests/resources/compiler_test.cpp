@@ -1,3 +1,4 @@
+// The resource compiler: the project's scripts, small scripts of its own, and the program itself.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
