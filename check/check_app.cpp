@@ -1,3 +1,4 @@
+// The check program's application object: it runs the check dialog as its main window.
 #include "check/check_app.h"
 
 #include "check/check_dialog.h"

@@ -1,3 +1,4 @@
+// The check dialog: loads the library by file name and lists what its version and sign-in exports answer.
 #include "check/check_dialog.h"
 
 #include <cstring>

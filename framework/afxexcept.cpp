@@ -1,3 +1,4 @@
+// The class library's exceptions: their error messages and the functions that throw them.
 #include "framework/afxexcept.h"
 
 #include <cstdio>

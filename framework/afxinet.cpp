@@ -1,3 +1,4 @@
+// The class library's internet classes (session, HTTP connection, HTTP file) over WinINet.
 #include "framework/afxinet.h"
 
 #include <cstring>

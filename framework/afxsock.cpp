@@ -1,3 +1,4 @@
+// The one start of Windows Sockets that a module makes, kept until it unloads.
 #include "framework/afxsock.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// CString: the class library's byte string, its storage, search, editing and formatting.
 #include "framework/afxstr.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// CWinThread and AfxBeginThread: the class library's worker threads.
 #include "framework/afxthread.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// CTime: made from local date parts, taken apart and formatted in local time or UTC under one lock.
 #include "framework/afxtime.h"
 
 #include <ctime>

@@ -1,3 +1,4 @@
+// The web API's date-times read as UTC, and the trade hubs' stations.
 #include "library/dates_and_hubs.h"
 
 #include <cstdlib>

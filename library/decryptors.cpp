@@ -1,3 +1,4 @@
+// The invention decryptors and what each one changes.
 #include "library/decryptors.h"
 
 namespace {

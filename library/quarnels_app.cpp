@@ -1,3 +1,4 @@
+// The library's application object: it starts Windows Sockets for the sign-in's listener.
 #include "library/quarnels_app.h"
 
 #include "framework/afxsock.h"

@@ -1,3 +1,4 @@
+// The file and product version texts of a module file's version resource.
 #pragma once
 
 #include "framework/afxstr.h"

@@ -1,3 +1,4 @@
+// Lookups in the built-in game tables: items by name or id, bills and inventions by product.
 #include "library/database/database.h"
 
 #include "platform/win32api.h"

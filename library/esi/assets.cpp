@@ -1,3 +1,4 @@
+// The character's and corporation's asset downloads, their container names and the asset count query.
 #include "library/esi/assets.h"
 
 #include <algorithm>

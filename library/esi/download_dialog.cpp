@@ -1,3 +1,4 @@
+// The dialog shown while a download runs on its worker thread, and the call that opens it.
 #include "library/esi/download_dialog.h"
 
 #include "resources/resource.h"

@@ -1,3 +1,4 @@
+// The industry jobs download and the query of the units in production.
 #include "library/esi/industry_jobs.h"
 
 #include "library/database/database.h"

@@ -1,3 +1,4 @@
+// The market order download and the price query at a trade hub.
 #include "library/esi/market.h"
 
 #include "library/database/database.h"

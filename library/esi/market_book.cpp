@@ -1,3 +1,4 @@
+// The cached order books, one price-ordered chain per station, item and side, and their prices.
 #include "library/esi/market_book.h"
 
 #include "library/esi/cache_lifetime.h"

@@ -1,3 +1,4 @@
+// The character's own market orders download and the query of their remaining volume.
 #include "library/esi/personal_orders.h"
 
 #include "library/database/database.h"

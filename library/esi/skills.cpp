@@ -1,3 +1,4 @@
+// The skills download and the invention chance the science and encryption skills give.
 #include "library/esi/skills.h"
 
 #include "library/esi/download_dialog.h"

@@ -1,3 +1,4 @@
+// The wallet transactions download and the query of the units bought or sold in the last days.
 #include "library/esi/transactions.h"
 
 #include "library/database/database.h"

@@ -1,3 +1,4 @@
+// The sign-on and web API addresses, overridable only towards this machine, and the client's id and secret.
 #include "library/sso/endpoints.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// A parsed JSON answer and the forgiving readers of its members, numbers, texts and arrays.
 #include "library/sso/json_document.h"
 
 #include <cjson/cJSON.h>

@@ -1,3 +1,4 @@
+// The dialog shown while the user signs in through the browser, and the thread that waits for the end.
 #include "library/sso/sign_in_dialog.h"
 
 #include "framework/afxthread.h"

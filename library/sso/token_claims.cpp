@@ -1,3 +1,4 @@
+// The character's id and name read from the claims of an access token.
 #include "library/sso/token_claims.h"
 
 #include "library/sso/json_document.h"

@@ -1,3 +1,4 @@
+// Critical sections over recursive mutexes.
 #include "critsec.h"
 
 #include <mutex>

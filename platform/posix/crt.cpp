@@ -1,3 +1,4 @@
+// The C runtime's case-blind comparisons, 64-bit UTC times and strcat_s.
 #include "crt.h"
 
 #include <cerrno>

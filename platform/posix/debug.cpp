@@ -1,3 +1,4 @@
+// OutputDebugStringA: each text to standard error as one line.
 #include "debug.h"
 
 #include <errno.h>

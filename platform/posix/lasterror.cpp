@@ -1,3 +1,4 @@
+// The calling thread's last error code.
 #include "wintypes.h"
 
 namespace {

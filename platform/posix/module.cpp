@@ -1,3 +1,4 @@
+// Loading modules, finding their exports and naming their files, over the dynamic linker.
 #include "module.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// BSTRs of ANSI bytes and one-dimensional SAFEARRAYs, laid out as on Windows.
 #include "oleauto.h"
 
 #include <cstdlib>

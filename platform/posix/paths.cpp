@@ -1,3 +1,4 @@
+// The user's home folder, and Windows-style paths turned into this system's (AppData\Local to XDG).
 #include "paths.h"
 
 #include <pwd.h>

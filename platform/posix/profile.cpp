@@ -1,3 +1,4 @@
+// Ini files read and rewritten as Windows does, each write replacing the whole file, and the home folder.
 #include "profile.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// BCryptGenRandom over the kernel's random source.
 #include "random.h"
 
 #include <sys/random.h>

@@ -1,3 +1,4 @@
+// Dialog templates and string resources, looked up in the table the module itself defines.
 #include "resource.h"
 
 #include <dlfcn.h>

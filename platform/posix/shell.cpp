@@ -1,3 +1,4 @@
+// ShellExecuteExA: hands a URL to $BROWSER or xdg-open, started detached.
 #include "shell.h"
 
 #include <errno.h>

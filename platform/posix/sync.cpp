@@ -1,3 +1,4 @@
+// The handle table, events, threads, waits, sleeps, tick counts, process tokens and interlocked counters.
 #include "sync.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// GetFileVersionInfoA and VerQueryValueA over the version section of an ELF file.
 #include "version.h"
 
 #include <elf.h>

@@ -1,3 +1,4 @@
+// Windows Sockets start-up, error numbers and the socket calls that differ from the BSD ones.
 #include "winsock.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// _stricmp as Windows has it in the "C" locale, comparing every byte unsigned.
 #include "platform/win32api.h"
 
 extern "C" int QpStricmp(const char* a, const char* b) {

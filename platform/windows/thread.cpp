@@ -1,3 +1,4 @@
+// Threads that hold the module of their code until they exit, so that freeing it cannot unmap them.
 #include <new>
 
 #include "platform/win32api.h"

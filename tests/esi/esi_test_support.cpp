@@ -1,3 +1,4 @@
+// The download and query tests' setup, and readers of the requests, download dialogs and message boxes.
 #include "tests/esi/esi_test_support.h"
 
 #include <sstream>

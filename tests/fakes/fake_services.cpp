@@ -1,3 +1,4 @@
+// The fake sign-on service's endpoints and checks, the fake web API's routes, and their small encoders.
 #include "tests/fakes/fake_services.h"
 
 #include <cctype>

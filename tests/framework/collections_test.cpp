@@ -1,3 +1,4 @@
+// CMap, CArray and CList: walk order, storage lifetime, and arguments taken from the container itself.
 #include <gtest/gtest.h>
 
 #include <map>

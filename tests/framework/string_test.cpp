@@ -1,3 +1,4 @@
+// CString: formatting, trimming, search, editing, comparison, buffers, errors and building.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,3 +1,4 @@
+// The web API's date-times read as UTC in every time zone, and the trade hubs' stations by name.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// The version texts of a module file's resource, and GetDLLVersion of a module without one.
 #include <gtest/gtest.h>
 
 #include "framework/afxapp.h"

@@ -1,3 +1,4 @@
+// Keys and certificates made with OpenSSL at run time, the fake server's TLS streams, temporary files.
 #include "tls_support.h"
 
 #include <openssl/err.h>

@@ -1,3 +1,4 @@
+// CEvent and AfxBeginThread: reset modes, handle ownership, and who deletes the thread object.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Events, handles, threads, sleeps, tick counts and interlocked counters of the platform.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Windows Sockets over BSD sockets: start-up, blocking, binding, accepting, sending and error numbers.
 #include <gtest/gtest.h>
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// A private home folder, clients aimed at the fakes, a dead port, loopback visits and the boxes shown.
 #include "tests/sso_web/sso_test_support.h"
 
 #include <arpa/inet.h>

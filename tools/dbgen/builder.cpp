@@ -1,3 +1,4 @@
+// The static data export joined into items, bills of materials and inventions, and written as C++.
 #include "builder.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// CSV records split as RFC 4180 has them, and tables of them under a header line.
 #include "csv.h"
 
 #include <fstream>

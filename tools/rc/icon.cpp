@@ -1,3 +1,4 @@
+// The check program's icon, drawn in integer arithmetic and packed as an .ico of several sizes.
 #include "icon.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The resource-script parser: dialogs, string tables and version resources; other types only listed.
 #include <cctype>
 #include <fstream>
 #include <sstream>

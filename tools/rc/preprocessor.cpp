@@ -1,3 +1,4 @@
+// Tokens, constant expressions and the C preprocessor (#include, #define, #if) of resource scripts.
 #include <cctype>
 #include <cstring>
 #include <fstream>

@@ -1,3 +1,4 @@
+// The names a resource script gets from <windows.h>, with their values.
 #include <string>
 #include <unordered_map>
 

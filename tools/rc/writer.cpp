@@ -1,3 +1,4 @@
+// A compiled script written as the C++ source of the module's resource table and version block.
 #include <cstdio>
 #include <sstream>
 
