@@ -2,7 +2,8 @@
 // destroyed in the reverse order at unload. Keeping them in this one file is what fixes the order.
 //
 // The download caches below (the asset caches, g_Skills, g_MarketOrders, g_PersonalOrders,
-// g_Transactions, g_IndustryJobs and the time stamps) have no lock of their own. Each is written
+// g_Transactions, g_IndustryJobs, the time stamps and the holds of failed downloads) have no lock of
+// their own. Each is written
 // only by its download function, which runs on the download dialog's worker thread, and read only
 // by the queries on the host's thread. What keeps readers away while the worker writes is
 // g_ExportLock: every export that reads downloaded data holds it on the host's thread around its
@@ -14,6 +15,7 @@
 #include "framework/afxmt.h"
 #include "library/dates_and_hubs.h"
 #include "library/esi/assets.h"
+#include "library/esi/download_holds.h"
 #include "library/esi/industry_jobs.h"
 #include "library/esi/market_book.h"
 #include "library/esi/personal_orders.h"
@@ -70,6 +72,7 @@ CArray<transaction_entry, const transaction_entry&> g_Transactions;
 CTime g_TransactionsTime = StartOfTimeStamps();
 CArray<production_info, production_info&> g_IndustryJobs;
 CTime g_IndustryJobsTime = StartOfTimeStamps();
+download_hold_map g_DownloadHolds;
 static LifecycleMark otherCachesMark("other caches");
 
 static LibraryStartup libraryStartup;

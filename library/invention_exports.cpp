@@ -68,6 +68,7 @@ QUARNELS_EXPORT double GetInventionChance(char** blueprint, char** decryptor) {
         double chance;
         {
             ExportLockScope lock;
+            if (lock.Reentered()) return 0.0;
             chance = GetInventionChanceWithSkills(record);
         }
         if (!decryptor) return chance;

@@ -8,6 +8,7 @@
 #include "library/database/database.h"
 #include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -17,6 +18,8 @@ namespace {
 
 // The most ids the web API's names endpoints take in one request.
 const size_t kNamesPerRequest = 1000;
+
+const char kAssetsDownload[] = "Assets";
 
 // Requests the asset pages of one owner and keeps the items in unlocked containers, each container
 // recorded with an empty name. An empty page or the last announced page ends the walk. False when a
@@ -73,6 +76,15 @@ void DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_arra
     }
 }
 
+// The character's corporation, from the character's own record; 0 when the record could not be had.
+int32_t DownloadCorporationId(OAuth2* oauth) {
+    int status = 0;
+    const CString answer = oauth->EsiRequest("GET", "v5/characters/&user&/", "", nullptr, FALSE, &status);
+    JsonDocument document;
+    if (!ParseSuccessfulAnswer(document, answer, status)) return 0;
+    return JsonInt(document.root, "corporation_id");
+}
+
 void EmptyAssetCaches() {
     g_CharAssets.RemoveAll();
     g_CharAssetNames.RemoveAll();
@@ -99,11 +111,15 @@ int KeepUnlockedAssets(const JsonDocument& page, asset_array& assets, container_
 
 void DownloadAssets(OAuth2* oauth) {
     const CTime before = g_AssetsTime;
-    if (DownloadCharacterAssets(oauth) && DownloadCorporationAssets(oauth)) return;
+    if (DownloadCharacterAssets(oauth) && DownloadCorporationAssets(oauth)) {
+        EndDownloadHold(kAssetsDownload);
+        return;
+    }
     // Part of the assets would be counted as all of them for a whole cache lifetime. Keep none and leave the
-    // stamp as it was, so the next query downloads again.
+    // stamp as it was, so that a query downloads again once the hold is over.
     EmptyAssetCaches();
     g_AssetsTime = before;
+    HoldDownload(kAssetsDownload);
 }
 
 bool DownloadCharacterAssets(OAuth2* oauth) {
@@ -127,12 +143,10 @@ void DownloadCharacterAssetNames(OAuth2* oauth) {
 bool DownloadCorporationAssets(OAuth2* oauth) {
     g_CorpAssets.RemoveAll();
     g_CorpAssetNames.RemoveAll();
-    int32_t corporationId = 0;
-    {
-        const CString answer = oauth->EsiRequest("GET", "v5/characters/&user&/", "", nullptr, FALSE);
-        JsonDocument document;
-        if (document.Parse(answer)) corporationId = JsonInt(document.root, "corporation_id");
-    }
+    // Without its own record the character's corporation is unknown, and the web API's refusal of
+    // "corporation 0" would pass for a corporation whose assets the character may not read.
+    const int32_t corporationId = DownloadCorporationId(oauth);
+    if (corporationId <= 0) return false;
     // A character may not read its corporation's assets: a 403 answer raises no message box.
     if (!DownloadAssetPages(oauth, "v5/corporations/%d/assets/?page=%d", corporationId, true, TRUE, g_CorpAssets,
                             g_CorpAssetNames)) {
@@ -152,7 +166,8 @@ void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {
-    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime) RunDownload("Assets", &DownloadAssets);
+    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime && MayDownload(kAssetsDownload))
+        RunDownload(kAssetsDownload, &DownloadAssets);
     const item_entry* record = FindItemByName(itemName);
     const int32_t typeId = record ? static_cast<int32_t>(record->type_id) : 0;
 

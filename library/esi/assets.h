@@ -30,8 +30,9 @@ extern container_name_map g_CorpAssetNames;
 int GetAssetQuantity(const CString& itemName, const CString& containerName);
 
 // The downloads, run on the download dialog's worker thread. The two owners' downloads stamp
-// g_AssetsTime and return true when they read every page; after a failed page they leave their
-// caches empty and return false, and DownloadAssets then keeps nothing and leaves the stamp.
+// g_AssetsTime and return true when they read every page (the corporation's also needs the
+// character's record, which names it); after a failure they leave their caches empty and return
+// false, and DownloadAssets then keeps nothing, leaves the stamp and holds the download.
 void DownloadAssets(OAuth2* oauth);
 bool DownloadCharacterAssets(OAuth2* oauth);
 void DownloadCharacterAssetNames(OAuth2* oauth);

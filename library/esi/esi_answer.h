@@ -8,3 +8,8 @@
 inline bool ParseSuccessfulAnswer(JsonDocument& document, const CString& answer, int status) {
     return status > 0 && status < 300 && document.Parse(answer);
 }
+
+// The same for the downloads whose data is a list: anything but a JSON array is no answer.
+inline bool ParseSuccessfulList(JsonDocument& document, const CString& answer, int status) {
+    return ParseSuccessfulAnswer(document, answer, status) && JsonIsArray(document.root);
+}

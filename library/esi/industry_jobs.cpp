@@ -4,17 +4,28 @@
 #include "library/database/database.h"
 #include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
+#include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
+namespace {
+// "Industry jobs", unlike "Personal Orders", with a small j: the dialog's titles stay as users know them.
+const char kIndustryJobsDownload[] = "Industry jobs";
+}
+
 void DownloadIndustryJobs(OAuth2* oauth) {
     g_IndustryJobs.RemoveAll();
-    const CString answer = oauth->EsiRequest("GET", "v1/characters/&user&/industry/jobs/", "", nullptr, FALSE);
+    int status = 0;
+    const CString answer =
+        oauth->EsiRequest("GET", "v1/characters/&user&/industry/jobs/", "", nullptr, FALSE, &status);
     JsonDocument document;
-    if (!document.Parse(answer)) return;
+    // An error object walked as a list would give a job per member.
+    if (!ParseSuccessfulList(document, answer, status)) {
+        HoldDownload(kIndustryJobsDownload);
+        return;
+    }
     const int count = JsonArraySize(document.root);
-    // Without jobs the stamp stays, so a character without jobs is asked again on every query.
-    if (count == 0) return;
     for (int i = 0; i < count; ++i) {
         const cJSON* element = JsonArrayItem(document.root, i);
         production_info job;
@@ -25,13 +36,15 @@ void DownloadIndustryJobs(OAuth2* oauth) {
         job.output_per_run = bill ? bill->quantity_per_run : 1;
         g_IndustryJobs.Add(job);
     }
+    // A character without jobs is a complete answer too: asked again only when it is old.
     g_IndustryJobsTime = CTime(_time64(nullptr));
+    EndDownloadHold(kIndustryJobsDownload);
 }
 
 int GetProductionAmount(const CString& item) {
     const int64_t now = _time64(nullptr);
-    // "Industry jobs", unlike "Personal Orders", with a small j: the dialog's titles stay as users know them.
-    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime) RunDownload("Industry jobs", &DownloadIndustryJobs);
+    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime && MayDownload(kIndustryJobsDownload))
+        RunDownload(kIndustryJobsDownload, &DownloadIndustryJobs);
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
     int64_t sum = 0;

@@ -18,8 +18,8 @@ struct production_info {
 extern CArray<production_info, production_info&> g_IndustryJobs;
 extern CTime g_IndustryJobsTime;
 
-// Units the character's jobs make of the item; downloads first when the last download that stored
-// a job is older than kCacheLifetime.
+// Units the character's jobs make of the item; downloads first when the last complete download is
+// older than kCacheLifetime.
 int GetProductionAmount(const CString& item);
 
 // The download, run on the download dialog's worker thread.

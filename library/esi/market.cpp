@@ -3,6 +3,7 @@
 
 #include "library/database/database.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/market_book.h"
 #include "library/sso/json_document.h"
@@ -19,6 +20,9 @@ constexpr market_hub kMarketHubs[] = {
     {"Amarr", 60008494, "10000043"}, {"Jita", 60003760, "10000002"}, {"Dodixie", 60011866, "10000032"},
     {"Rens", 60004588, "10000030"},  {"Hek", 60005686, "10000042"},
 };
+
+// Each book is a download of its own: a failed one holds only itself.
+CString BookDownload(int64_t station, int32_t typeId, int sell) { return "Market " + BookKey(station, typeId, sell); }
 }  // namespace
 
 double GetMarketPrice(const CString& hub, const CString& item, int sell, int quantity) {
@@ -38,7 +42,7 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
     if (quantity < 0) return 0.0;
     const int32_t typeId = static_cast<int32_t>(record->type_id);
 
-    if (!IsMarketFresh(station, typeId, sell)) {
+    if (!IsMarketFresh(station, typeId, sell) && MayDownload(BookDownload(station, typeId, sell))) {
         CEsiDownloadDlg dialog;
         // The title shows item and hub as the caller typed them, "Market Tritanium (jita)".
         dialog.m_strTitle.Format("Market %s (%s)", static_cast<LPCSTR>(item), static_cast<LPCSTR>(hub));
@@ -69,12 +73,13 @@ void DownloadMarketOrders(int64_t station, CString* regionId, int typeId, int se
         const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, FALSE, &status);
         if (!ParseSuccessfulAnswer(document, answer, status)) {
             // Part of a book would price from the wrong orders and count as fresh: keep none, so
-            // the query answers 0.0 and the next one downloads again.
+            // the query answers 0.0 and a query downloads again once the hold is over.
             RemoveMarketOrders(station, typeId, sell);
+            HoldDownload(BookDownload(station, typeId, sell));
             return;
         }
         const int count = JsonArraySize(document.root);
-        if (count == 0) return;
+        if (count == 0) break;
         for (int i = 0; i < count; ++i) {
             const cJSON* order = JsonArrayItem(document.root, i);
             const double price = JsonDouble(order, "price");
@@ -82,4 +87,5 @@ void DownloadMarketOrders(int64_t station, CString* regionId, int typeId, int se
             if (JsonInt64(order, "location_id") == station) AddMarketOrder(station, typeId, sell, volume, price);
         }
     } while (page < pageCount);
+    EndDownloadHold(BookDownload(station, typeId, sell));
 }

@@ -4,14 +4,11 @@
 #include "library/esi/cache_lifetime.h"
 #include "platform/win32api.h"
 
-namespace {
-// "station-type-side", side S or B; the type printed signed.
 CString BookKey(int64_t station, int32_t typeId, int sell) {
     CString key;
     key.Format("%lld-%d-%c", static_cast<long long>(station), typeId, sell ? 'S' : 'B');
     return key;
 }
-}  // namespace
 
 market_order_map::~market_order_map() {
     POSITION position = GetStartPosition();

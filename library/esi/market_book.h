@@ -28,6 +28,9 @@ public:
 
 extern market_order_map g_MarketOrders;
 
+// The book's key, "station-type-side" with the side S or B and the type printed signed.
+CString BookKey(int64_t station, int32_t typeId, int sell);
+
 void RemoveMarketOrders(int64_t station, int32_t typeId, int sell);
 void AddMarketOrder(int64_t station, int32_t typeId, int sell, uint32_t volume, double price);
 // What `quantity` units cost taken from the best orders in turn; 0.0 when the book cannot cover it.

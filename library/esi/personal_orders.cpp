@@ -4,18 +4,26 @@
 #include "library/database/database.h"
 #include "library/dates_and_hubs.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
+
+namespace {
+const char kPersonalOrdersDownload[] = "Personal Orders";
+}
 
 void DownloadPersonalOrders(OAuth2* oauth) {
     g_PersonalOrders.RemoveAll();
     int status = 0;
     const CString answer = oauth->EsiRequest("GET", "v2/characters/&user&/orders/", "", nullptr, FALSE, &status);
     JsonDocument document;
-    // Only a list of orders is an answer. Anything else leaves the list empty, so the next query asks
-    // again instead of answering 0 until the library is loaded anew.
-    if (!ParseSuccessfulAnswer(document, answer, status) || !JsonIsArray(document.root)) return;
+    // Only a list of orders is an answer. Anything else leaves the list empty, so that a query asks
+    // again once the hold is over instead of answering 0 until the library is loaded anew.
+    if (!ParseSuccessfulList(document, answer, status)) {
+        HoldDownload(kPersonalOrdersDownload);
+        return;
+    }
     const int count = JsonArraySize(document.root);
     for (int i = 0; i < count; ++i) {
         const cJSON* element = JsonArrayItem(document.root, i);
@@ -29,13 +37,15 @@ void DownloadPersonalOrders(OAuth2* oauth) {
     // The closing record keeps the list from being empty, so the orders are downloaded once per
     // load; no item has type id 0, so it adds nothing to any sum.
     g_PersonalOrders.AddTail(charorder{0, 0, 0, 0});
+    EndDownloadHold(kPersonalOrdersDownload);
 }
 
 int GetPersonalOrderVolume(const CString& hub, const CString& item, int sell) {
     const int64_t station = GetHubStationId(hub);
     const item_entry* record = FindItemByName(item);
     if (!record || record->type_id == 0) return 0;
-    if (g_PersonalOrders.IsEmpty()) RunDownload("Personal Orders", &DownloadPersonalOrders);
+    if (g_PersonalOrders.IsEmpty() && MayDownload(kPersonalOrdersDownload))
+        RunDownload(kPersonalOrdersDownload, &DownloadPersonalOrders);
 
     const uint32_t wantedSide = sell ? 0 : 1;
     int64_t sum = 0;

@@ -2,12 +2,15 @@
 #include "library/esi/skills.h"
 
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
+#include "library/esi/esi_answer.h"
 #include "library/sso/json_document.h"
 
 namespace {
 constexpr DWORD kScienceSkills[] = {11433, 11441, 11442, 11443, 11444, 11445, 11446, 11447, 11448,
                                     11449, 11450, 11451, 11452, 11453, 11454, 11455, 11529};
 constexpr DWORD kEncryptionSkills[] = {3408, 21790, 21791, 23087, 23121, 52308, 55025};
+const char kSkillsDownload[] = "Skills";
 
 template <size_t N>
 bool IsOneOf(DWORD id, const DWORD (&list)[N]) {
@@ -18,7 +21,7 @@ bool IsOneOf(DWORD id, const DWORD (&list)[N]) {
 }  // namespace
 
 double GetInventionChanceWithSkills(const invention_entry* entry) {
-    if (g_Skills.IsEmpty()) RunDownload("Skills", &DownloadSkills);
+    if (g_Skills.IsEmpty() && MayDownload(kSkillsDownload)) RunDownload(kSkillsDownload, &DownloadSkills);
     if (!entry) return 0.0;
 
     DWORD firstScience = 0, secondScience = 0, encryption = 0;
@@ -37,11 +40,17 @@ double GetInventionChanceWithSkills(const invention_entry* entry) {
 
 void DownloadSkills(OAuth2* oauth) {
     g_Skills.RemoveAll();
-    const CString answer = oauth->EsiRequest("GET", "v4/characters/&user&/skills/", "", nullptr, FALSE);
+    int status = 0;
+    const CString answer = oauth->EsiRequest("GET", "v4/characters/&user&/skills/", "", nullptr, FALSE, &status);
     JsonDocument document;
-    if (!document.Parse(answer)) return;
-    const cJSON* skills = JsonMember(document.root, "skills");
-    if (!skills) return;
+    const cJSON* skills = nullptr;
+    if (ParseSuccessfulAnswer(document, answer, status)) skills = JsonMember(document.root, "skills");
+    if (!JsonIsArray(skills)) {
+        HoldDownload(kSkillsDownload);
+        return;
+    }
+    // A character without skills is a complete answer, but leaves nothing to keep: asked again.
+    EndDownloadHold(kSkillsDownload);
     const int count = JsonArraySize(skills);
     for (int i = 0; i < count; ++i) {
         const cJSON* skill = JsonArrayItem(skills, i);

@@ -5,18 +5,30 @@
 #include "library/dates_and_hubs.h"
 #include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
+#include "library/esi/download_holds.h"
+#include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
 
+namespace {
+const char kTransactionsDownload[] = "Transactions";
+}
+
 void DownloadTransactions(OAuth2* oauth) {
     g_Transactions.RemoveAll();
+    int status = 0;
     const CString answer =
-        oauth->EsiRequest("GET", "v1/characters/&user&/wallet/transactions/", "", nullptr, FALSE);
+        oauth->EsiRequest("GET", "v1/characters/&user&/wallet/transactions/", "", nullptr, FALSE, &status);
     JsonDocument document;
-    if (!document.Parse(answer)) return;
+    // An error is not data: stamped, it would answer 0 for a whole cache lifetime.
+    if (!ParseSuccessfulList(document, answer, status)) {
+        HoldDownload(kTransactionsDownload);
+        return;
+    }
     const int count = JsonArraySize(document.root);
-    // Every answer that parses stamps the cache, an empty one too; the industry jobs do otherwise.
+    // An empty list is a complete answer and is stamped too.
     g_TransactionsTime = CTime(_time64(nullptr));
+    EndDownloadHold(kTransactionsDownload);
     for (int i = 0; i < count; ++i) {
         const cJSON* element = JsonArrayItem(document.root, i);
         transaction_entry entry;
@@ -31,8 +43,8 @@ void DownloadTransactions(OAuth2* oauth) {
 }
 
 int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold) {
-    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime)
-        RunDownload("Transactions", &DownloadTransactions);
+    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime && MayDownload(kTransactionsDownload))
+        RunDownload(kTransactionsDownload, &DownloadTransactions);
     const int64_t station = GetHubStationId(hub);
     const int64_t cutoff = _time64(nullptr) - static_cast<int64_t>(days) * 86400;
     const item_entry* record = FindItemByName(item);

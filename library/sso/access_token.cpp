@@ -3,6 +3,8 @@
 
 #include "framework/afxinet.h"
 #include "framework/afxwin.h"
+#include "library/dates_and_hubs.h"
+#include "library/retry_hold.h"
 #include "library/sso/json_document.h"
 #include "library/sso/oauth2.h"
 #include "library/sso/sign_in_dialog.h"
@@ -19,22 +21,39 @@ CString OAuth2::GetAccessToken() {
     // A token time in the future (the clock was set back) counts as young.
     if (!accessToken.IsEmpty() && now - tokenTime.GetTime() < kTokenLifetime) result = accessToken;
 
+    // Every cell of a sheet asks for a token, and one export asks twice: after a sign-in that gave
+    // none, offering it again at once would open a browser tab and a window per request. A refresh
+    // failed just before that sign-in, too.
+    if (result.IsEmpty() && IsSignInHeld()) return accessToken;
+
     if (result.IsEmpty() && !refreshToken.IsEmpty()) {
         RefreshAccessToken();
         result = accessToken;
     }
 
+    bool signInFailed = false;
     if (result.IsEmpty()) {
         // The listener thread fills in the token while the dialog runs; it is read only afterwards.
         DlgAccessToken dialog(this);
         dialog.DoModal();
         result = accessToken;
+        signInFailed = state != kSignedIn || accessToken.IsEmpty();
     }
 
     // The warning's wording is kept exactly: users know it.
     if (accessToken.IsEmpty())
         AfxMessageBox("Authentication failed - No access to the ESI-API possible", MB_ICONEXCLAMATION | MB_OK, 0);
+    // The hold starts once the user has closed the warning, however long that took.
+    if (signInFailed) signInFailedTime = CTime(std::time(nullptr));
     return result;
+}
+
+bool OAuth2::IsSignInHeld() const { return WithinRetryHold(signInFailedTime.GetTime(), std::time(nullptr)); }
+
+bool OAuth2::EndSignInHold() {
+    const bool held = IsSignInHeld();
+    signInFailedTime = StartOfTimeStamps();
+    return held;
 }
 
 void OAuth2::RefreshAccessToken() {

@@ -6,9 +6,8 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
                            BOOL tolerate403, int* status) {
     CString answer;
     if (status) *status = 0;
-    // The token is asked for twice, here and while the character is learnt: with none to be had the
-    // user is offered the sign-in (and warned) twice. Kept on purpose: a sign-in completed in the
-    // second offer still serves this request.
+    // The token is asked for twice, here and while the character is learnt. With none to be had the
+    // sign-in is offered once: the second ask finds it held.
     CString token = GetAccessToken();
     const int character = GetCharacterId(nullptr);
     // Learning the character may have signed in anew; that token is the one to send.

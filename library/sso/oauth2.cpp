@@ -37,6 +37,7 @@ int32_t DrawStateNonce() {
 OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
     tokenTime = StartOfTimeStamps();
     signInTime = StartOfTimeStamps();
+    signInFailedTime = StartOfTimeStamps();
     // No listener has run yet: a stop before the first login must not wait for one.
     doneEvent.SetEvent();
     stateNonce = DrawStateNonce();

@@ -63,8 +63,13 @@ public:
                    BOOL tolerate403);
     static void SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object);
 
-    // Access token lifecycle.
+    // Access token lifecycle. After a sign-in that ended without a token (aborted, refused, no
+    // browser, the host closing) GetAccessToken asks for none for a while: no refresh, no sign-in,
+    // no warning; it answers with the token as it stands. EndSignInHold ends that at once (the
+    // explicit sign-in) and says whether a hold was on.
     CString GetAccessToken();
+    bool IsSignInHeld() const;
+    bool EndSignInHold();
     void RefreshAccessToken();
     void VerifyToken();
     int GetCharacterId(CString* name);
@@ -94,6 +99,7 @@ public:
     int32_t useBasicAuth = 1;
     CTime tokenTime;
     CTime signInTime;
+    CTime signInFailedTime;  // when the last sign-in ended without a token
     int32_t characterId = 0;
     CString characterName;
     uint32_t accessType = 0;

@@ -5,11 +5,13 @@
 
 #include "library/dates_and_hubs.h"
 #include "library/esi/assets.h"
+#include "library/esi/download_holds.h"
 #include "library/esi/industry_jobs.h"
 #include "library/esi/market_book.h"
 #include "library/esi/personal_orders.h"
 #include "library/esi/skills.h"
 #include "library/esi/transactions.h"
+#include "library/retry_hold.h"
 #include "library/sso/oauth2.h"
 
 namespace esitest {
@@ -44,7 +46,21 @@ void ResetCaches() {
     g_CorpAssets.RemoveAll();
     g_CorpAssetNames.RemoveAll();
     g_AssetsTime = StartOfTimeStamps();
+    g_DownloadHolds.RemoveAll();
+    g_OAuth.EndSignInHold();
 }
+
+void AgeDownloadHolds(int64_t seconds) {
+    POSITION position = g_DownloadHolds.GetStartPosition();
+    while (position) {
+        CString download;
+        __time64_t failedAt = 0;
+        g_DownloadHolds.GetNextAssoc(position, download, failedAt);
+        g_DownloadHolds.SetAt(download, failedAt - seconds);
+    }
+}
+
+void LetDownloadHoldsPass() { AgeDownloadHolds(kRetryHoldSeconds); }
 
 void EsiTest::SetUp() {
     ResetCaches();

@@ -28,8 +28,14 @@ constexpr int64_t kHek = 60005686;
 // "/<version>/characters/90000001/<rest>" for a path written with "&user&".
 std::string UserPath(const std::string& pathWithUser);
 
-// Empties every cache and puts every time stamp back to where a fresh load has it.
+// Empties every cache and puts every time stamp back to where a fresh load has it; no download and
+// no sign-in is held.
 void ResetCaches();
+
+// Moves every held download's failure back by `seconds`, as if they had passed; LetDownloadHoldsPass
+// by the length of the hold.
+void AgeDownloadHolds(int64_t seconds);
+void LetDownloadHoldsPass();
 
 // Every test starts from a fresh load: empty caches, a token that needs no sign-in, a known
 // character (so no verify request), and the web API played by `api`. Message boxes are answered at

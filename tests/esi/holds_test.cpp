@@ -1,0 +1,171 @@
+// What a failure leaves behind: a failed download is not tried again for a minute, and neither is a
+// sign-in that ended without a token, so that a sheet's cells do not turn one failure into a request,
+// a box or a browser tab each.
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "library/esi/assets.h"
+#include "library/esi/download_holds.h"
+#include "library/esi/industry_jobs.h"
+#include "library/esi/market.h"
+#include "library/esi/personal_orders.h"
+#include "library/esi/skills.h"
+#include "library/esi/transactions.h"
+#include "library/exports.h"
+#include "library/retry_hold.h"
+#include "tests/esi/esi_test_support.h"
+#include "tests/support/esi_date.h"
+
+namespace {
+
+using esitest::BoxTexts;
+using esitest::DownloadDialogs;
+
+const std::string kBook = "/v1/markets/10000002/orders/?datasource=tranquility&order_type=sell&page=1&type_id=34";
+const std::string kOtherBook =
+    "/v1/markets/10000002/orders/?datasource=tranquility&order_type=sell&page=1&type_id=35";
+const std::string kCharacterAssets = "/v5/characters/90000001/assets/";
+const std::string kOrders = "/v2/characters/90000001/orders/";
+const std::string kTransactions = "/v1/characters/90000001/wallet/transactions/";
+const std::string kJobs = "/v1/characters/90000001/industry/jobs/";
+const std::string kSkills = "/v4/characters/90000001/skills/";
+const std::string kUnavailable = "{\"error\":\"The datasource tranquility is temporarily unavailable\"}";
+
+class HoldsTest : public esitest::EsiTest {
+protected:
+    // Small Shield Extender II's invention: base chance 0.34, its first science skill 11443.
+    invention_entry Invention() const {
+        invention_entry entry{};
+        entry.probability = 0.34;
+        entry.skill_id[0] = 11443;
+        return entry;
+    }
+
+    // One query of every download: a market book, assets, personal orders, transactions, jobs, skills.
+    std::vector<double> QueryEverything() {
+        const invention_entry invention = Invention();
+        return {GetMarketPrice("Jita", "Tritanium", 1, 10),
+                double(GetAssetQuantity("Tritanium", "")),
+                double(GetPersonalOrderVolume("Jita", "Tritanium", 1)),
+                double(GetTransactionQuantity("Tritanium", "Jita", 30, 1)),
+                double(GetProductionAmount("Tritanium")),
+                GetInventionChanceWithSkills(&invention)};
+    }
+    const std::vector<double> kNoData = {0.0, 0.0, 0.0, 0.0, 0.0, 0.34};
+
+    void AnswerEverything(int status, const std::string& body) {
+        for (const std::string& target : {kBook, kCharacterAssets, kOrders, kTransactions, kJobs, kSkills})
+            api.Set(target, status, body);
+    }
+};
+
+TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
+    AnswerEverything(503, kUnavailable);
+    EXPECT_EQ(QueryEverything(), kNoData);
+    EXPECT_EQ(api.RequestCount(), 6u);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>(6, "Web Access failed: 503\n" + kUnavailable));
+
+    // Within the hold: no request, no window, no box, even once the web API is back.
+    AnswerEverything(200, "[]");
+    EXPECT_EQ(QueryEverything(), kNoData);
+    esitest::AgeDownloadHolds(kRetryHoldSeconds - 2);
+    EXPECT_EQ(QueryEverything(), kNoData);
+    EXPECT_EQ(api.RequestCount(), 6u);
+    EXPECT_EQ(DownloadDialogs().size(), 6u);
+    EXPECT_EQ(BoxTexts().size(), 6u);
+
+    // Another item's book is a download of its own.
+    api.Set(kOtherBook, 200, "[{\"location_id\":60003760,\"price\":4.0,\"volume_remain\":10}]");
+    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 40.0);
+    EXPECT_EQ(api.RequestCount(), 7u);
+
+    // Once the minute has passed the next query downloads, and its success ends the hold.
+    api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
+    api.Set(kCharacterAssets, 200, "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
+    api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
+    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
+    api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
+    api.Set(kOrders, 200, "[{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":9}]");
+    api.Set(kTransactions, 200,
+            "[{\"date\":\"" + testsupport::EsiDate(time(nullptr) - 3600) +
+                "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    api.Set(kSkills, 200, "{\"skills\":[{\"skill_id\":11443,\"active_skill_level\":3}]}");
+    esitest::AgeDownloadHolds(2);
+    // 10 x 2.0; 7 in the box; 9 on sale; 5 sold; 3 runs; 0.34 x (1 + 3 / 30) = 0.374.
+    const std::vector<double> answers = QueryEverything();
+    EXPECT_DOUBLE_EQ(answers[0], 20.0);
+    EXPECT_EQ(std::vector<double>(answers.begin() + 1, answers.end() - 1), (std::vector<double>{7, 9, 5, 3}));
+    EXPECT_NEAR(answers[5], 0.374, 1e-12);
+    EXPECT_EQ(api.RequestCount(), 7u + 9u);
+    EXPECT_TRUE(g_DownloadHolds.IsEmpty());
+    EXPECT_EQ(BoxTexts().size(), 6u);
+}
+
+// Plays the user's browser: whenever a sign-in window opens, it comes back to the listener with the
+// service's code and the sign-in's state.
+class ReturningBrowser {
+public:
+    ReturningBrowser()
+        : m_thread([this] {
+              unsigned after = 0;
+              while (!m_stop) {
+                  const unsigned dialog = qp::observer::WaitDialog("Authentication", 50, after);
+                  if (!dialog) continue;
+                  after = dialog;
+                  ++m_visits;
+                  ssotest::VisitLoopback(g_OAuth.port,
+                                         "/?code=fake-code&state=" + std::to_string(g_OAuth.stateNonce));
+              }
+          }) {}
+    ~ReturningBrowser() {
+        m_stop = true;
+        m_thread.join();
+    }
+    int Visits() const { return m_visits; }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_visits{0};
+    std::thread m_thread;
+};
+
+TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
+    fakes::FakeSignOn signOn;
+    g_OAuth.authorizeUrl = signOn.AuthorizeUrl().c_str();
+    g_OAuth.tokenUrl = signOn.TokenUrl().c_str();
+    g_OAuth.accessToken.Empty();
+    g_OAuth.characterId = 0;
+    // The service refuses the code the browser brings back.
+    signOn.SetTokenAnswer(400, "{\"error\":\"invalid_grant\"}");
+    ReturningBrowser browser;
+
+    // The first download offers the sign-in once, though it asks for a token twice.
+    EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 0);
+    EXPECT_EQ(browser.Visits(), 1);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Web Access failed: 400\n{\"error\":\"invalid_grant\"}",
+                                                    "Authentication failed - No access to the ESI-API possible"}));
+    // The next exports answer as without a token: no browser, no window, no box.
+    EXPECT_EQ(QueryEverything(), kNoData);
+    EXPECT_EQ(browser.Visits(), 1);
+    EXPECT_EQ(DownloadDialogs().size(), 1u);
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 1u);
+    EXPECT_EQ(api.RequestCount(), 0u);
+
+    // GetUser, the explicit sign-in, offers it at once; this time the service takes the code, and the
+    // downloads that failed for want of it go at once.
+    signOn.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer(fakes::FakeSignOn::Jwt(90000001, "Fake Pilot"), "kept"));
+    BSTR name = nullptr;
+    EXPECT_EQ(GetUser(&name), 90000001);
+    SysFreeString(name);
+    EXPECT_EQ(browser.Visits(), 2);
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
+    EXPECT_EQ(api.RequestCount(), 1u);
+    EXPECT_EQ(BoxTexts().size(), 2u);
+}
+
+}  // namespace
