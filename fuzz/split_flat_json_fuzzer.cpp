@@ -1,4 +1,4 @@
-// OAuth2::SplitFlatJson and GetFieldValue on any bytes.
+// OAuth2::SplitFlatJson and GetFieldValue on any bytes, and the escapes of the values decoded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (trimmed.Trim().GetLength() != text->GetLength()) std::abort();
             length += text->GetLength();
         }
+        // Every escape is at least as long as what it stands for.
+        if (DecodeJsonEscapes(fields[i].value).GetLength() > fields[i].value.GetLength()) std::abort();
     }
     if (length > json.GetLength()) std::abort();
     if (fields.GetSize() > 0) {
         const CString value = OAuth2::GetFieldValue(fields, fields[0].name);
         if (!fields[0].value.IsEmpty() && value != fields[0].value) std::abort();
     }
-    OAuth2::GetFieldValue(fields, "access_token");
+    OAuth2::GetTokenValue(fields, "access_token");
     return 0;
 }

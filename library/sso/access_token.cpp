@@ -58,15 +58,18 @@ bool OAuth2::EndSignInHold() {
 
 void OAuth2::RefreshAccessToken() {
     accessToken.Empty();
-    const char* user = useBasicAuth ? clientId.GetString() : nullptr;
-    const char* password = useBasicAuth ? clientSecret.GetString() : nullptr;
-
     int status = 0;
     CString answer;
-    if (!WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetRefreshBody(), &status, &answer, user, password,
-                   kFormContentHeader, nullptr, FALSE)) {
-        state = kFailed;
-        return;
+    if (!SendRefreshRequest(&status, &answer)) return;
+    // Another host of the same user (a second workbook's application, the check program) shares the
+    // ini file: when it refreshed, the service retired the token this one read at load. The stored
+    // token is then the one to send.
+    if (status == 400 || status == 401) {
+        const CString stored = ReadStoredRefreshToken();
+        if (!stored.IsEmpty() && stored != refreshToken) {
+            refreshToken = stored;
+            if (!SendRefreshRequest(&status, &answer)) return;
+        }
     }
     if (status != 200) {
         CString text;
@@ -78,19 +81,29 @@ void OAuth2::RefreshAccessToken() {
 
     FieldList fields;
     SplitFlatJson(answer, fields);
-    accessToken = GetFieldValue(fields, "access_token");
+    accessToken = GetTokenValue(fields, "access_token");
     if (accessToken.IsEmpty()) {
         state = kNoTokens;
         return;
     }
     // The service may rotate the refresh token and retire the old one: keep the one it sent last.
-    const CString rotated = GetFieldValue(fields, "refresh_token");
+    const CString rotated = GetTokenValue(fields, "refresh_token");
     if (!rotated.IsEmpty() && rotated != refreshToken) {
         refreshToken = rotated;
         WritePrivateProfileStringA("Quarnel", "RefreshKey", refreshToken, GetIniPath());
     }
     tokenTime = CTime(std::time(nullptr));
     state = kSignedIn;
+}
+
+BOOL OAuth2::SendRefreshRequest(int* status, CString* answer) {
+    const char* user = useBasicAuth ? clientId.GetString() : nullptr;
+    const char* password = useBasicAuth ? clientSecret.GetString() : nullptr;
+    if (WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetRefreshBody(), status, answer, user, password,
+                  kFormContentHeader, nullptr, FALSE))
+        return TRUE;
+    state = kFailed;
+    return FALSE;
 }
 
 void OAuth2::VerifyToken() {

@@ -57,13 +57,17 @@ OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
     verifyUrl = endpoints.signOnBase + "/oauth/verify";
     esiBaseUrl = endpoints.webApiBase;
 
+    refreshToken = ReadStoredRefreshToken();
+    TraceLifecycle("OAuth2 made");
+}
+
+CString OAuth2::ReadStoredRefreshToken() {
     // Section, key and the 355-byte buffer (a longer token arrives cut to 354 characters) are kept
     // exactly as they are: users' stored ini files and the check program depend on them.
     char stored[355];
     std::memset(stored, 0, sizeof(stored));
     GetPrivateProfileStringA("Quarnel", "RefreshKey", "", stored, sizeof(stored), GetIniPath());
-    refreshToken = stored;
-    TraceLifecycle("OAuth2 made");
+    return CString(stored);
 }
 
 OAuth2::~OAuth2() {

@@ -51,6 +51,9 @@ public:
     virtual CString GetRefreshBody();
     static CString UrlEncode(const CString& text);
     static CString UrlDecode(const CString& text);
+    // A token from the service's answer: a JSON writer may escape any character ("+" as "\u002B",
+    // "/" as "\/"), which the flat splitting keeps as text.
+    static CString GetTokenValue(const FieldList& fields, const char* name);
 
     // Query and flat-JSON splitting.
     static void SplitQuery(const CString& query, FieldList& fields);
@@ -71,6 +74,8 @@ public:
     bool IsSignInHeld() const;
     bool EndSignInHold();
     void RefreshAccessToken();
+    // One refresh request with refreshToken; FALSE, with state kFailed, when it was not completed.
+    BOOL SendRefreshRequest(int* status, CString* answer);
     void VerifyToken();
     int GetCharacterId(CString* name);
 
@@ -80,6 +85,7 @@ public:
                        BOOL tolerate403, int* status = nullptr);
 
     static CString GetIniPath();
+    static CString ReadStoredRefreshToken();
 
     CString clientId;
     CString clientSecret;
@@ -120,6 +126,11 @@ extern OAuth2 g_OAuth;
 
 // The header of the token requests, whose parameters travel form-encoded in the body.
 extern const char kFormContentHeader[];
+
+// The text with its JSON escapes decoded: \" \\ \/ \b \f \n \r \t, and \uXXXX written as UTF-8 (a
+// surrogate pair as the one character it stands for). An escape that is none of these stays as it
+// stands.
+CString DecodeJsonEscapes(const CString& text);
 
 // Base64 of RFC 4648 with "=" padding and no line breaks.
 CString Base64Encode(const void* data, uint32_t count);

@@ -59,8 +59,8 @@ void OAuth2::OnRedirect(const FieldList& fields) {
 
     FieldList tokens;
     SplitFlatJson(answer, tokens);
-    accessToken = GetFieldValue(tokens, "access_token");
-    refreshToken = GetFieldValue(tokens, "refresh_token");
+    accessToken = GetTokenValue(tokens, "access_token");
+    refreshToken = GetTokenValue(tokens, "refresh_token");
     if (!refreshToken.IsEmpty()) WritePrivateProfileStringA("Quarnel", "RefreshKey", refreshToken, GetIniPath());
     // The state is what the other threads poll: it is written after the tokens it announces.
     if (accessToken.IsEmpty() || refreshToken.IsEmpty()) {

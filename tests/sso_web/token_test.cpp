@@ -120,6 +120,56 @@ TEST_F(TokenTest, TokenRequestsSendTheirParametersFormEncodedInTheBody) {
     EXPECT_FALSE(requests[1].HasHeader("Authorization"));
 }
 
+// JSON writers may escape any character, "+" as \u002B and "/" as \/, and the service's refresh
+// tokens are Base64: the tokens are kept, stored and sent back decoded.
+TEST_F(TokenTest, EscapedTokensAreTakenDecodedStoredAndSentBackSo) {
+    signOn.SetTokenAnswer(200, "{\"access_token\":\"a\\u002Bb\",\"refresh_token\":\"Rx\\u002B1\\/y==\"}");
+    client->state = OAuth2::kListening;
+    OAuth2::FieldList redirect;
+    OAuth2::FIELD code{"code", "fake-code"};
+    OAuth2::FIELD state{"state", std::to_string(client->stateNonce).c_str()};
+    redirect.Add(code);
+    redirect.Add(state);
+    client->OnRedirect(redirect);
+    EXPECT_EQ(client->state.load(), OAuth2::kSignedIn);
+    EXPECT_EQ(Str(client->accessToken), "a+b");
+
+    // The next load reads the stored token and refreshes with exactly it; a rotated one is decoded too.
+    const auto nextLoad = ssotest::MakeClient(&signOn, &api);
+    EXPECT_EQ(Str(nextLoad->refreshToken), "Rx+1/y==");
+    signOn.SetExpectedRefreshToken("Rx+1/y==");
+    signOn.SetTokenAnswer(200, "{\"access_token\":\"c\",\"refresh_token\":\"N\\/2\\u002b==\"}");
+    nextLoad->RefreshAccessToken();
+    EXPECT_EQ(nextLoad->state.load(), OAuth2::kSignedIn);
+    EXPECT_EQ(fakes::FormOf(signOn.RequestsTo("/v2/oauth/token").back().body)["refresh_token"], "Rx+1/y==");
+    EXPECT_EQ(Str(nextLoad->refreshToken), "N/2+==");
+    EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "N/2+==");
+
+    // The other escapes; \u as UTF-8, a surrogate pair as one character; what is no escape stays.
+    EXPECT_EQ(Str(DecodeJsonEscapes("\\\"\\\\\\b\\f\\n\\r\\t|\\u00e9\\u20AC\\ud83d\\ude00|\\x\\u12g\\")),
+              "\"\\\b\f\n\r\t|\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80|\\x\\u12g\\");
+}
+
+// Two hosts of one user share the ini file. When one refreshes, the service rotates the refresh
+// token and refuses the one the other read at load: the other then takes the stored one.
+TEST_F(TokenTest, ARefreshTokenRotatedByAnotherHostIsTakenFromTheIniFile) {
+    const auto otherHost = ssotest::MakeClient(&signOn, &api);
+    otherHost->port = ssotest::DeadPort();
+    EXPECT_EQ(Str(client->GetAccessToken()), "fake-access");
+    EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
+
+    signOn.SetExpectedRefreshToken("fake-refresh-2");
+    signOn.SetTokenAnswer(200, FakeSignOn::TokenAnswer("other-access", "fake-refresh-3"));
+    ssotest::Worker<CString> call([&otherHost] { return otherHost->GetAccessToken(); });
+    EXPECT_EQ(Str(call.Get()), "other-access");
+    EXPECT_EQ(Str(otherHost->refreshToken), "fake-refresh-3");
+    EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-3");
+    std::vector<std::string> sent;
+    for (const auto& request : signOn.RequestsTo("/v2/oauth/token")) sent.push_back(fakes::FormOf(request.body)["refresh_token"]);
+    EXPECT_EQ(sent, (std::vector<std::string>{"fake-refresh", "fake-refresh", "fake-refresh-2"}));
+    EXPECT_EQ(qp::observer::WaitDialog(nullptr, 0, 0, false), 0u) << "a sign-in window opened";
+}
+
 TEST_F(TokenTest, RefreshAnsweredWithAnotherStatusThan200Fails) {
     signOn.SetTokenAnswer(201, "{\"access_token\":\"ignored\"}");
     client->accessToken = "old";
