@@ -68,11 +68,8 @@ void DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_arra
         const CString answer = oauth->EsiRequest("POST", path, body, nullptr, FALSE, &status);
         JsonDocument document;
         if (!ParseSuccessfulAnswer(document, answer, status)) continue;
-        const int count = JsonArraySize(document.root);
-        for (int i = 0; i < count; ++i) {
-            const cJSON* element = JsonArrayItem(document.root, i);
+        for (const cJSON* element : JsonChildren(document.root))
             names[JsonInt64(element, "item_id")] = JsonText(element, "name");
-        }
     }
 }
 
@@ -95,9 +92,9 @@ void EmptyAssetCaches() {
 }  // namespace
 
 int KeepUnlockedAssets(const JsonDocument& page, asset_array& assets, container_name_map& names) {
-    const int count = JsonArraySize(page.root);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* element = JsonArrayItem(page.root, i);
+    int count = 0;
+    for (const cJSON* element : JsonChildren(page.root)) {
+        ++count;
         asset_entry entry;
         entry.location_id = JsonInt64(element, "location_id");
         entry.quantity = JsonInt(element, "quantity");

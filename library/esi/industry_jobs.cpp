@@ -25,9 +25,7 @@ void DownloadIndustryJobs(OAuth2* oauth) {
         HoldDownload(kIndustryJobsDownload);
         return;
     }
-    const int count = JsonArraySize(document.root);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* element = JsonArrayItem(document.root, i);
+    for (const cJSON* element : JsonChildren(document.root)) {
         production_info job;
         job.blueprint_type_id = static_cast<uint32_t>(JsonInt(element, "blueprint_type_id"));
         job.product_type_id = static_cast<uint32_t>(JsonInt(element, "product_type_id"));

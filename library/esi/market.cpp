@@ -78,10 +78,8 @@ void DownloadMarketOrders(int64_t station, CString* regionId, int typeId, int se
             HoldDownload(BookDownload(station, typeId, sell));
             return;
         }
-        const int count = JsonArraySize(document.root);
-        if (count == 0) break;
-        for (int i = 0; i < count; ++i) {
-            const cJSON* order = JsonArrayItem(document.root, i);
+        if (JsonArraySize(document.root) == 0) break;
+        for (const cJSON* order : JsonChildren(document.root)) {
             const double price = JsonDouble(order, "price");
             const uint32_t volume = static_cast<uint32_t>(JsonInt(order, "volume_remain"));
             if (JsonInt64(order, "location_id") == station) AddMarketOrder(station, typeId, sell, volume, price);

@@ -24,9 +24,7 @@ void DownloadPersonalOrders(OAuth2* oauth) {
         HoldDownload(kPersonalOrdersDownload);
         return;
     }
-    const int count = JsonArraySize(document.root);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* element = JsonArrayItem(document.root, i);
+    for (const cJSON* element : JsonChildren(document.root)) {
         charorder order;
         order.location_id = JsonInt64(element, "location_id");
         order.type_id = static_cast<uint32_t>(JsonInt(element, "type_id"));

@@ -51,9 +51,6 @@ void DownloadSkills(OAuth2* oauth) {
     }
     // A character without skills is a complete answer, but leaves nothing to keep: asked again.
     EndDownloadHold(kSkillsDownload);
-    const int count = JsonArraySize(skills);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* skill = JsonArrayItem(skills, i);
+    for (const cJSON* skill : JsonChildren(skills))
         g_Skills.SetAt(DWORD(JsonInt(skill, "skill_id")), DWORD(JsonInt(skill, "active_skill_level")));
-    }
 }

@@ -25,12 +25,10 @@ void DownloadTransactions(OAuth2* oauth) {
         HoldDownload(kTransactionsDownload);
         return;
     }
-    const int count = JsonArraySize(document.root);
     // An empty list is a complete answer and is stamped too.
     g_TransactionsTime = CTime(_time64(nullptr));
     EndDownloadHold(kTransactionsDownload);
-    for (int i = 0; i < count; ++i) {
-        const cJSON* element = JsonArrayItem(document.root, i);
+    for (const cJSON* element : JsonChildren(document.root)) {
         transaction_entry entry;
         entry.date = ParseEsiDateTime(JsonText(element, "date"));
         entry.is_buy = static_cast<uint32_t>(JsonFlag(element, "is_buy"));

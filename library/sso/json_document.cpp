@@ -67,9 +67,6 @@ int JsonArraySize(const cJSON* node) {
     return count;
 }
 
-const cJSON* JsonArrayItem(const cJSON* node, int index) {
-    if (!node || index < 0) return nullptr;
-    const cJSON* child = node->child;
-    for (; child && index > 0; --index) child = child->next;
-    return child;
-}
+const cJSON* JsonFirstChild(const cJSON* node) { return node ? node->child : nullptr; }
+
+const cJSON* JsonNextChild(const cJSON* child) { return child ? child->next : nullptr; }

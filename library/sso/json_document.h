@@ -47,7 +47,36 @@ inline int JsonFlag(const cJSON* object, const char* key) { return JsonFlag(Json
 // Whether the node (null allowed) is an array.
 bool JsonIsArray(const cJSON* node);
 
-// The number of children of a node (0 for null or a node without children), and child `index`
-// counted from 0 (null when there are not that many).
+// The number of children of a node (0 for null or a node without children).
 int JsonArraySize(const cJSON* node);
-const cJSON* JsonArrayItem(const cJSON* node, int index);
+
+// The first child of a node and the child after one (null at the end, and for null).
+const cJSON* JsonFirstChild(const cJSON* node);
+const cJSON* JsonNextChild(const cJSON* child);
+
+// The children of a node in their order, for a range-for: `for (const cJSON* element :
+// JsonChildren(root))`. Each step follows the link to the next child; reaching child i by counting
+// from the first would make a walk over a page of a thousand elements quadratic.
+class JsonChildren {
+public:
+    class iterator {
+    public:
+        explicit iterator(const cJSON* child) : m_child(child) {}
+        const cJSON* operator*() const { return m_child; }
+        iterator& operator++() {
+            m_child = JsonNextChild(m_child);
+            return *this;
+        }
+        bool operator!=(const iterator& other) const { return m_child != other.m_child; }
+
+    private:
+        const cJSON* m_child;
+    };
+
+    explicit JsonChildren(const cJSON* node) : m_first(JsonFirstChild(node)) {}
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(nullptr); }
+
+private:
+    const cJSON* m_first;
+};

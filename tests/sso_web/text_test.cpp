@@ -312,8 +312,7 @@ TEST(JsonDocument, LeadingBlanksAndTrailingTextAreAccepted) {
     EXPECT_EQ(JsonArraySize(document.root), 2);
     ASSERT_TRUE(document.Parse("[1,2] and more"));
     EXPECT_EQ(JsonArraySize(document.root), 2);
-    EXPECT_EQ(JsonInt(JsonArrayItem(document.root, 1)), 2);
-    EXPECT_EQ(JsonArrayItem(document.root, 2), nullptr);
+    EXPECT_EQ(JsonInt(JsonNextChild(JsonFirstChild(document.root))), 2);
     // The text ends at its first NUL.
     ASSERT_TRUE(document.Parse(Bytes(std::string("[3]\0garbage", 11))));
     ASSERT_FALSE(document.Parse(Bytes(std::string("\0[3]", 4))));
@@ -357,17 +356,19 @@ TEST(JsonDocument, ArraysAreWalkedByTheirChildrenWhateverTheKind) {
     JsonDocument document;
     ASSERT_TRUE(document.Parse("{\"only\":\"member\"}"));
     ASSERT_EQ(JsonArraySize(document.root), 1);
-    const cJSON* element = JsonArrayItem(document.root, 0);
+    const cJSON* element = JsonFirstChild(document.root);
     EXPECT_EQ(JsonInt(element, "only"), 0);
     EXPECT_EQ(Str(JsonText(element, "only")), "");
     ASSERT_TRUE(document.Parse("[{\"a\":1},{\"a\":2},{\"b\":3}]"));
     ASSERT_EQ(JsonArraySize(document.root), 3);
-    EXPECT_EQ(JsonInt(JsonArrayItem(document.root, 1), "a"), 2);
-    EXPECT_EQ(JsonInt(JsonArrayItem(document.root, 2), "a"), 0);
-    EXPECT_EQ(JsonArrayItem(document.root, -1), nullptr);
+    std::vector<int> values;
+    for (const cJSON* child : JsonChildren(document.root)) values.push_back(JsonInt(child, "a"));
+    EXPECT_EQ(values, (std::vector<int>{1, 2, 0}));
     ASSERT_TRUE(document.Parse("42"));
     EXPECT_EQ(JsonArraySize(document.root), 0);
     EXPECT_EQ(JsonArraySize(nullptr), 0);
+    EXPECT_EQ(JsonChildren(document.root).begin() != JsonChildren(document.root).end(), false);
+    EXPECT_EQ(JsonChildren(nullptr).begin() != JsonChildren(nullptr).end(), false);
 }
 
 }  // namespace
