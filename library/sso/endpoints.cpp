@@ -34,8 +34,8 @@ bool IsLoopbackAddress(const CString& host) {
     return true;
 }
 
-// Whether an http or https URL names this machine: a host of 127.0.0.0/8, "localhost" or [::1], with
-// an optional port.
+// Whether an http or https URL names this machine: a host of 127.0.0.0/8 or "localhost", with an
+// optional port. A bracketed IPv6 host is refused: the URL splitter of the web requests cannot read it.
 bool NamesLoopbackHost(const CString& url) {
     const int separator = url.Find("://");
     if (separator < 0) return false;
@@ -47,11 +47,11 @@ bool NamesLoopbackHost(const CString& url) {
 
     CString host = authority;
     const int portStart = authority.ReverseFind(':');
-    if (portStart >= 0 && authority.Find(']', portStart) < 0) {
+    if (portStart >= 0) {
         if (!AllDigits(authority.Mid(portStart + 1), 5)) return false;
         host = authority.Left(portStart);
     }
-    return host == "[::1]" || host.CompareNoCase("localhost") == 0 || IsLoopbackAddress(host);
+    return host.CompareNoCase("localhost") == 0 || IsLoopbackAddress(host);
 }
 
 // The testing override in the variable, or the fallback. The override may point only at this

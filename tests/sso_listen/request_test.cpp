@@ -286,8 +286,7 @@ TEST(StopListener, KeepsTheOutcomeOfALoginThatEndedWhileItWaited) {
 
 TEST(ServiceEndpoints, TestingOverrideIsTakenOnlyForLoopbackHosts) {
     TempHome home;
-    for (const std::string base : {"http://127.0.0.1:8080", "http://127.255.0.9", "https://LOCALHOST:1", "http://[::1]:3000",
-                                   "http://[::1]"}) {
+    for (const std::string base : {"http://127.0.0.1:8080", "http://127.255.0.9", "https://LOCALHOST:1"}) {
         ScopedEnv sso("QUARNELS_SSO_URL", base + "/");
         ScopedEnv esi("QUARNELS_ESI_URL", base + "/esi/");
         OAuth2 oauth;
@@ -297,7 +296,9 @@ TEST(ServiceEndpoints, TestingOverrideIsTakenOnlyForLoopbackHosts) {
     for (const char* elsewhere : {"http://example.com", "http://128.0.0.1", "http://127.0.0.1.example.com",
                                   "http://localhost.example.com:80", "http://127.0.0.1@example.com",
                                   "http://example.com/127.0.0.1", "ftp://127.0.0.1", "127.0.0.1:80", "http://[::2]",
-                                  "http://127.0.0.256", "http://127.0.0.1:80x", "http://10.0.0.1"}) {
+                                  "http://127.0.0.256", "http://127.0.0.1:80x", "http://10.0.0.1",
+                                  // This machine, but the web requests cannot split a bracketed host.
+                                  "http://[::1]:3000", "http://[::1]"}) {
         ScopedEnv sso("QUARNELS_SSO_URL", elsewhere);
         ScopedEnv esi("QUARNELS_ESI_URL", elsewhere);
         testing::internal::CaptureStderr();
