@@ -104,10 +104,10 @@ bool WriteResponse(Stream& stream, const HttpRequest& request, const HttpRespons
     if (response.contentLength && !hasLength && !bodyless) {
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     }
-    head += "Connection: close\r\n\r\n";
-    if (!stream.Write(head.data(), head.size())) return false;
-    if (bodyless || response.body.empty()) return true;
-    return stream.Write(response.body.data(), response.body.size());
+    head += response.keepOpen ? "\r\n" : "Connection: close\r\n\r\n";
+    // One write, as servers usually send a short answer: a TLS layer then seals it in one record.
+    const std::string answer = bodyless ? head : head + response.body;
+    return stream.Write(answer.data(), answer.size());
 }
 
 }  // namespace
@@ -255,9 +255,9 @@ void HttpServer::Serve(int socket, std::shared_ptr<bool> done) {
             } catch (...) {
                 response = HttpResponse::Text(500, "handler failed");
             }
-            if (response.kind == HttpResponse::Kind::Answer) {
-                WriteResponse(*stream, request, response);
-            } else if (response.kind == HttpResponse::Kind::Hang) {
+            const bool answered =
+                response.kind == HttpResponse::Kind::Answer && WriteResponse(*stream, request, response);
+            if (response.kind == HttpResponse::Kind::Hang || (answered && response.keepOpen)) {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait(lock, [this] { return m_stopping; });
             }

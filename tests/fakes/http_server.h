@@ -1,7 +1,8 @@
 // A small HTTP/1.1 server for tests, on 127.0.0.1 and a port the system picks.
 //
 // Every connection carries one request: the server reads it (request line, headers and a body of
-// Content-Length bytes), logs it, asks the handler what to do and answers with "Connection: close".
+// Content-Length bytes), logs it, asks the handler what to do and answers, in one write, with
+// "Connection: close" (unless the answer asks to keep the connection open).
 // Each connection runs on its own thread, so the handler may be called on several threads at once
 // and must be thread-safe. Stop() (also run by the destructor) ends everything, including
 // connections whose handler chose never to answer.
@@ -52,6 +53,9 @@ struct HttpResponse {
     HeaderList headers;
     std::string body;
     bool contentLength = true;  // false: no Content-Length; the body ends when the connection closes
+    // True: the connection stays open after the answer until Stop(), as a proxy keeps it open for the
+    // credentials it asked for; the answer then says nothing of closing.
+    bool keepOpen = false;
 
     static HttpResponse Text(int status, std::string body, const std::string& contentType = "text/plain");
     static HttpResponse Redirect(int status, const std::string& location);
