@@ -132,8 +132,9 @@ void CheckRevocation(void* easy);
 // The error number of a transfer that failed on the server's certificate.
 DWORD CertificateError(void* easy, const char* message);
 // The body of a proxy's refusal of a tunnel, which the transfer reads but passes on to nobody: a copy
-// of what waits unread in the proxy connection (found among the transfer's sockets), up to `length`
-// bytes; the wait for bytes still under way ends after `waitMs` or when the request is closed.
+// of what waits unread in the plain-http connection to the proxy (found among the transfer's
+// sockets), up to `length` bytes; the wait for bytes still under way ends after `waitMs` (200 ms at
+// most) or when the request is closed.
 std::string PeekRefusalBody(void* easy, const std::vector<int>& sockets, size_t length, long waitMs,
                             const Object& request);
 // The transfer library's text for the calling thread's last failed send.

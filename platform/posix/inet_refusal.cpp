@@ -1,7 +1,7 @@
 // A proxy's refusal of a tunnel keeps its body for the caller, as WinINet keeps it. libcurl reads
-// such an answer itself and hands its body to nobody; but it reads the answer one byte at a time, so
-// when the header block has ended the body still waits in the socket, where a copy is taken without
-// consuming it. A body sent in chunks is not copied.
+// such an answer itself and hands its body to nobody; but from a proxy spoken to in plain http it
+// reads the answer one byte at a time, so when the header block has ended the body still waits in
+// the socket, where a copy is taken without consuming it. A body sent in chunks is not copied.
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <netinet/in.h>
@@ -21,6 +21,10 @@ namespace {
 
 // No more is kept than a socket holds unread at once.
 constexpr size_t kMaxRefusalBody = 64 * 1024;
+// The body follows its header block at once. A body that is not on the socket by then may never come
+// (a libcurl that reads ahead has taken it), and the caller waits on the refusal, perhaps several
+// times over: the wait is kept short, whatever the receive timeout.
+constexpr long kMaxRefusalWaitMs = 200;
 
 std::string EndpointText(const sockaddr_storage& address) {
     char text[INET6_ADDRSTRLEN] = {0};
@@ -73,7 +77,8 @@ std::string PeekRefusalBody(void* easy, const std::vector<int>& sockets, size_t 
     const int socket = wanted ? CurrentSocket(static_cast<CURL*>(easy), sockets) : -1;
     if (socket < 0) return std::string();
     std::string bytes(wanted, '\0');
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    const long shortWaitMs = std::min(waitMs, kMaxRefusalWaitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(shortWaitMs);
     ssize_t got = 0;
     for (;;) {
         got = recv(socket, &bytes[0], wanted, MSG_PEEK | MSG_DONTWAIT);

@@ -27,6 +27,7 @@ struct Capture {
     Request* request = nullptr;
     CURL* easy = nullptr;
     long idleMs = 0;
+    bool plainProxy = false;  // the proxy, if any, is spoken to in plain http
     std::string statusLine;
     std::vector<std::string> lines;
     std::vector<Header> headers;
@@ -64,10 +65,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
     if (line.empty()) {
         // The end of a header block. It is a refused tunnel's when the proxy's answer to CONNECT,
-        // known from its status line on, is no success.
+        // known from its status line on, is no success. Its body is readable on the socket only
+        // when the proxy is spoken to in plain http; through TLS it comes without one.
         long tunnelStatus = 0;
         curl_easy_getinfo(capture->easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
-        if (tunnelStatus >= 300) {
+        if (tunnelStatus >= 300 && capture->plainProxy) {
             capture->body = PeekRefusalBody(capture->easy, capture->sockets, ContentLength(capture->headers),
                                             capture->idleMs, *capture->request);
         }
@@ -179,6 +181,22 @@ std::optional<std::string> ChooseProxy(const SendPlan& plan) {
     if (chosen.empty()) return std::string();
     if (chosen.find("://") == std::string::npos) chosen = "http://" + chosen;
     return chosen;
+}
+
+// The proxy libcurl takes from the environment for https, looked for as it looks.
+std::string EnvironmentHttpsProxy() {
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        if (const char* value = std::getenv(name)) return value;
+    }
+    return std::string();
+}
+
+// Whether the proxy of an exchange is spoken to in plain http: a proxy URL without a scheme or with
+// http's. Only https is tunnelled, so without a proxy of ours the environment's for https counts.
+bool SpeaksPlainHttp(const std::optional<std::string>& chosen) {
+    const std::string proxy = chosen ? *chosen : EnvironmentHttpsProxy();
+    const size_t scheme = proxy.find("://");
+    return scheme == std::string::npos || EqualNoCase(proxy.substr(0, scheme), "http");
 }
 
 // The certificates named the OpenSSL way, trusted by the server's connection and by an https
@@ -351,6 +369,7 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
 
     const std::optional<std::string> proxy = ChooseProxy(plan);
     if (proxy) curl_easy_setopt(easy, CURLOPT_PROXY, proxy->c_str());
+    capture.plainProxy = SpeaksPlainHttp(proxy);
     if (!plan.proxyUserName.empty()) {
         curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, plan.proxyUserName.c_str());
         curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, plan.proxyPassword.c_str());

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <thread>
+#include <utility>
 
 #include "inet_test_util.h"
 #include "tests/fakes/http_server.h"
@@ -22,6 +24,22 @@ constexpr DWORD kIgnoringFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_W
                                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 HttpResponse Answer(const HttpRequest& r) { return HttpResponse::Text(200, "secret " + r.target); }
+
+// A proxy's page, longer than one TLS record (16 KiB): through TLS its tail lies sealed on the socket
+// once the header block is read.
+std::string RefusalPage() {
+    std::string page = "<html><body>";
+    while (page.size() < 20000) page += "Sign in to the proxy first. ";
+    return page + "</body></html>";
+}
+
+// A proxy that refuses every tunnel with its page and keeps the connection open for the credentials.
+HttpResponse RefuseTunnel(const HttpRequest&) {
+    HttpResponse refusal = HttpResponse::Text(407, RefusalPage(), "text/html");
+    refusal.headers.emplace_back("Proxy-Authenticate", "Basic realm=\"fake\"");
+    refusal.keepOpen = true;
+    return refusal;
+}
 
 // Takes one connection on 127.0.0.1, reads the request's head and sends back the bytes given.
 class OneAnswerServer {
@@ -136,6 +154,35 @@ TEST_F(WinInetTls, UntrustedIssuerFails) {
     ScopedEnv store("SSL_CERT_FILE", otherStore.Path().c_str());
     EXPECT_EQ(DWORD(ERROR_INTERNET_INVALID_CA),
               Fetch(authority->Issue({"localhost"}), "localhost", kIgnoringFlags, nullptr));
+}
+
+TEST_F(WinInetTls, RefusedTunnelAnswersAtOnceWithTheTextOnlyOfAPlainProxy) {
+    ScopedEnv store("SSL_CERT_FILE", trusted->Path().c_str());
+    fakes::HttpServer plainProxy(&RefuseTunnel);
+    fakes::HttpServer secureProxy(&RefuseTunnel, tls_support::TlsStreams(authority->Issue({"localhost"})));
+    ASSERT_TRUE(plainProxy.Start());
+    ASSERT_TRUE(secureProxy.Start());
+    // Through TLS the proxy's page is sealed, so none is given rather than its sealed bytes.
+    const std::pair<std::string, std::string> proxies[] = {
+        {"http://127.0.0.1:" + std::to_string(plainProxy.Port()), RefusalPage()},
+        {"https://localhost:" + std::to_string(secureProxy.Port()), ""}};
+    for (const auto& [proxy, text] : proxies) {
+        Exchange e;
+        Target t;
+        t.host = "origin.test";
+        t.flags |= INTERNET_FLAG_SECURE;
+        t.accessType = INTERNET_OPEN_TYPE_PROXY;
+        t.proxy = proxy.c_str();
+        ASSERT_TRUE(Open(e, t));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(HttpSendRequestA(e.request, nullptr, 0, nullptr, 0)) << proxy << " " << GetLastError();
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 1000) << proxy;
+        EXPECT_EQ(407u, QueryNumber(e.request, HTTP_QUERY_STATUS_CODE)) << proxy;
+        const std::string page = ReadAll(e.request);
+        EXPECT_EQ(text.size(), page.size()) << proxy;
+        EXPECT_TRUE(page == text) << proxy;
+    }
 }
 
 TEST_F(WinInetTls, FailuresGiveTheErrorNumbersOfWindowsAndPort443StaysPlainWithoutTheFlag) {
