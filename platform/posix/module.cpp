@@ -9,7 +9,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+
+#include "module_internal.h"
 
 // A module handle is the dynamic linker's handle of the object (its link_map), so the handle that
 // LoadLibraryA returns and the one found from an address inside the module are the same value.
@@ -93,7 +96,14 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return dlclose(static_cast<void*>(module)) == 0 ? TRUE : FALSE;
+    return qp::CloseModuleHandle(static_cast<void*>(module)) == 0 ? TRUE : FALSE;
+}
+
+int qp::CloseModuleHandle(void* handle) {
+    // Recursive: an unloading module's destructors may free another module.
+    static std::recursive_mutex drops;
+    std::lock_guard<std::recursive_mutex> lock(drops);
+    return dlclose(handle);
 }
 
 extern "C" HMODULE QpModuleFromAddress(const void* address) {

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "kobject.h"
+#include "module_internal.h"
 
 namespace qp {
 
@@ -178,7 +179,7 @@ void* ThreadMain(void* arg) {
         std::lock_guard<std::mutex> lock(self->mutex);
         self->exitCode = code;
     }
-    if (self->modulePin) dlclose(self->modulePin);
+    if (self->modulePin) CloseModuleHandle(self->modulePin);
     self->Set();
     return nullptr;
 }
@@ -332,7 +333,7 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD
     pthread_attr_destroy(&attr);
     if (rc != 0) {
         delete arg;
-        if (thread->modulePin) dlclose(thread->modulePin);
+        if (thread->modulePin) qp::CloseModuleHandle(thread->modulePin);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
