@@ -76,7 +76,8 @@ CString DecodeJsonEscapes(const CString& text) {
         }
         const long low = unit >= 0xD800 && unit < 0xDC00 ? CodeUnitAt(text, i + 6) : -1;
         if (low >= 0xDC00 && low < 0xE000) {
-            AppendUtf8(out, 0x10000 + (static_cast<unsigned long>(unit - 0xD800) << 10) + static_cast<unsigned long>(low - 0xDC00));
+            const unsigned long high = static_cast<unsigned long>(unit - 0xD800);
+            AppendUtf8(out, 0x10000 + (high << 10) + static_cast<unsigned long>(low - 0xDC00));
             i += 11;
         } else {
             AppendUtf8(out, static_cast<unsigned long>(unit));

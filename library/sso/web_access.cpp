@@ -20,18 +20,92 @@ const DWORD kHttpsRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_C
                                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
                                  INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_CACHE_ASYNC;
 const DWORD kHttpRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+
+// What one request opens. Released in the reverse order, the request, the connection, the session,
+// on every way out.
+struct OpenedRequest {
+    std::unique_ptr<CInternetSession> session;
+    std::unique_ptr<CHttpConnection> connection;
+    std::unique_ptr<CHttpFile> request;
+};
+
+// The body's last chunk read, kept for the box that tells of a failed status.
+struct ReadBuffer {
+    std::vector<char> bytes = std::vector<char>(kBufferSize, 0);
+    DWORD lastChunk = 0;
+};
+
+void AppendBasicCredentials(CString& headers, const char* user, const char* password) {
+    CString credentials;
+    credentials.Format("%s:%s", user, password);
+    const CString encoded = Base64Encode(credentials.GetString(), uint32_t(std::strlen(credentials)));
+    // The token requests send both their content type and the credentials: a header line before
+    // this one must be ended. No blank after the colon, as the service has always received it.
+    if (!headers.IsEmpty() && headers.Right(2) != "\r\n") headers += "\r\n";
+    headers.AppendFormat("Authorization:Basic %s", encoded.GetString());
+}
+
+// Sends the request, and again with the proxy's credentials while a proxy asks for them (407),
+// three sends at most. True once a send was answered otherwise; the status and its text are those
+// of the last answered send.
+bool SendWithProxyRetry(CHttpFile& request, const CString& headers, const CString& body, const CString& proxyUser,
+                        const CString& proxyPassword, int* status, CString& statusText, ReadBuffer& buffer) {
+    for (int attempt = 1; attempt <= kSends; ++attempt) {
+        const BOOL sent = request.SendRequest(headers.GetString(), DWORD(std::strlen(headers)),
+                                              body.IsEmpty() ? nullptr : const_cast<char*>(body.GetString()),
+                                              DWORD(body.GetLength()));
+        if (!sent) continue;
+        DWORD length = 4;
+        request.QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &length);
+        request.QueryInfo(HTTP_QUERY_STATUS_TEXT, statusText);
+        if (*status != 407) return true;
+        request.SetOption(INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxyUser.GetString()),
+                          DWORD(proxyUser.GetLength()));
+        request.SetOption(INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxyPassword.GetString()),
+                          DWORD(proxyPassword.GetLength()));
+        // The proxy's own page is read away before the request goes out again.
+        while (const UINT got = request.Read(buffer.bytes.data(), kBufferSize)) buffer.lastChunk = got;
+    }
+    return false;
+}
+
+// The page count of the answer's "x-pages:" header, when it has one.
+void ReadPageCount(CHttpFile& request, int* pages) {
+    CString rawHeaders;
+    request.QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, rawHeaders);
+    rawHeaders.MakeLower();
+    const int found = rawHeaders.Find("x-pages:");
+    if (found < 0) return;
+    const int start = found + 8;
+    const int end = rawHeaders.Find('\r', start);
+    const CString pageText = end < 0 ? rawHeaders.Mid(start) : rawHeaders.Mid(start, end - start);
+    if (pages) *pages = std::atoi(pageText);
+}
+
+void ReadBody(CHttpFile& request, CString* response, ReadBuffer& buffer) {
+    while (const UINT got = request.Read(buffer.bytes.data(), kChunkSize)) {
+        buffer.bytes[got] = '\0';
+        buffer.lastChunk = got;
+        response->Append(buffer.bytes.data());
+    }
+}
+
+// Tells the user of a failed status: a box with the last chunk read, the whole body when it was short.
+void ReportFailedStatus(int status, BOOL tolerate403, const ReadBuffer& buffer) {
+    if (unsigned(status) < 300 || (status == 403 && tolerate403)) return;
+    // Text and caption are kept word for word: users know this box by them.
+    const CString shown(buffer.bytes.data(), int(strnlen(buffer.bytes.data(), buffer.lastChunk)));
+    CString message;
+    message.Format("Web Access failed: %d\n%s", status, shown.GetString());
+    MessageBoxA(nullptr, message, "EveOnline", MB_OK | MB_ICONINFORMATION);
+}
 }  // namespace
 
 BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                        const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
                        BOOL tolerate403) {
-    // Declared so that they go in the order buffer, request, connection, session on every way out.
-    std::unique_ptr<CInternetSession> session;
-    std::unique_ptr<CHttpConnection> connection;
-    std::unique_ptr<CHttpFile> request;
-    std::vector<char> buffer(kBufferSize, 0);
-    DWORD lastChunk = 0;  // bytes of the last chunk read into the buffer
-
+    OpenedRequest opened;
+    ReadBuffer buffer;
     response->Empty();
     CString headers = extraHeaders ? extraHeaders : "";
     int isHttps = 0;
@@ -42,75 +116,20 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
 
     BOOL result = FALSE;
     try {
-        session.reset(new CInternetSession("Quarnels", 1, accessType, proxy.IsEmpty() ? nullptr : proxy.GetString(),
-                                           nullptr, 0));
-        connection.reset(session->GetHttpConnection(server, isHttps ? kHttpsConnectionFlags : 0,
-                                                    INTERNET_PORT(serverPort & 0xFFFF)));
+        opened.session.reset(new CInternetSession("Quarnels", 1, accessType,
+                                                  proxy.IsEmpty() ? nullptr : proxy.GetString(), nullptr, 0));
+        opened.connection.reset(opened.session->GetHttpConnection(server, isHttps ? kHttpsConnectionFlags : 0,
+                                                                  INTERNET_PORT(serverPort & 0xFFFF)));
+        if (basicUser && basicPassword) AppendBasicCredentials(headers, basicUser, basicPassword);
+        opened.request.reset(opened.connection->OpenRequest(verb, object, nullptr, 1, nullptr, "HTTP/1.0",
+                                                            isHttps ? kHttpsRequestFlags : kHttpRequestFlags));
 
-        if (basicUser && basicPassword) {
-            CString credentials;
-            credentials.Format("%s:%s", basicUser, basicPassword);
-            const CString encoded = Base64Encode(credentials.GetString(), uint32_t(std::strlen(credentials)));
-            // The token requests send both their content type and the credentials: a header line
-            // before this one must be ended. No blank after the colon, as the service has always
-            // received it.
-            if (!headers.IsEmpty() && headers.Right(2) != "\r\n") headers += "\r\n";
-            headers.AppendFormat("Authorization:Basic %s", encoded.GetString());
+        if (SendWithProxyRetry(*opened.request, headers, body, proxyUser, proxyPassword, status, errorText, buffer)) {
+            result = TRUE;
+            ReadPageCount(*opened.request, pages);
+            ReadBody(*opened.request, response, buffer);
         }
-
-        request.reset(connection->OpenRequest(verb, object, nullptr, 1, nullptr, "HTTP/1.0",
-                                              isHttps ? kHttpsRequestFlags : kHttpRequestFlags));
-
-        bool answered = false;
-        for (int attempt = 1; attempt <= kSends && !answered; ++attempt) {
-            const BOOL sent = request->SendRequest(headers.GetString(), DWORD(std::strlen(headers)),
-                                                   body.IsEmpty() ? nullptr : const_cast<char*>(body.GetString()),
-                                                   DWORD(body.GetLength()));
-            if (!sent) continue;
-            DWORD length = 4;
-            request->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &length);
-            request->QueryInfo(HTTP_QUERY_STATUS_TEXT, errorText);
-            if (*status != 407) {
-                result = sent;
-                answered = true;
-                break;
-            }
-            request->SetOption(INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxyUser.GetString()),
-                               DWORD(proxyUser.GetLength()));
-            request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxyPassword.GetString()),
-                               DWORD(proxyPassword.GetLength()));
-            // The proxy's own page is read away before the request goes out again.
-            while (const UINT got = request->Read(buffer.data(), kBufferSize)) lastChunk = got;
-        }
-
-        if (answered) {
-            CString rawHeaders;
-            request->QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, rawHeaders);
-            rawHeaders.MakeLower();
-            const int found = rawHeaders.Find("x-pages:");
-            if (found >= 0) {
-                const int start = found + 8;
-                const int end = rawHeaders.Find('\r', start);
-                const CString pageText = end < 0 ? rawHeaders.Mid(start) : rawHeaders.Mid(start, end - start);
-                if (pages) *pages = std::atoi(pageText);
-            }
-
-            while (const UINT got = request->Read(buffer.data(), kChunkSize)) {
-                buffer[got] = '\0';
-                lastChunk = got;
-                response->Append(buffer.data());
-            }
-        }
-
-        const bool quiet = unsigned(*status) < 300 || (*status == 403 && tolerate403);
-        if (!quiet) {
-            // Text and caption are kept word for word: users know this box by them. It shows only
-            // the last chunk read, the whole body when that was short.
-            const CString shown(buffer.data(), int(strnlen(buffer.data(), lastChunk)));
-            CString message;
-            message.Format("Web Access failed: %d\n%s", *status, shown.GetString());
-            MessageBoxA(nullptr, message, "EveOnline", MB_OK | MB_ICONINFORMATION);
-        }
+        ReportFailedStatus(*status, tolerate403, buffer);
     } catch (CInternetException* error) {
         char text[256];
         std::memset(text, 0, sizeof(text));
@@ -121,6 +140,7 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
     }
     return result;
 }
+
 
 void OAuth2::SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object) {
     *isHttps = 0;

@@ -83,7 +83,8 @@ TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
 
     // Once the minute has passed the next query downloads, and its success ends the hold.
     api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
-    api.Set(kCharacterAssets, 200, "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
+    api.Set(kCharacterAssets, 200,
+            "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
     api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
     api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
     api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");

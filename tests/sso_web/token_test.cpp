@@ -165,7 +165,8 @@ TEST_F(TokenTest, ARefreshTokenRotatedByAnotherHostIsTakenFromTheIniFile) {
     EXPECT_EQ(Str(otherHost->refreshToken), "fake-refresh-3");
     EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-3");
     std::vector<std::string> sent;
-    for (const auto& request : signOn.RequestsTo("/v2/oauth/token")) sent.push_back(fakes::FormOf(request.body)["refresh_token"]);
+    for (const auto& request : signOn.RequestsTo("/v2/oauth/token"))
+        sent.push_back(fakes::FormOf(request.body)["refresh_token"]);
     EXPECT_EQ(sent, (std::vector<std::string>{"fake-refresh", "fake-refresh", "fake-refresh-2"}));
     EXPECT_EQ(qp::observer::WaitDialog(nullptr, 0, 0, false), 0u) << "a sign-in window opened";
 }

@@ -126,187 +126,210 @@ void PutHighestIdWhereTheLookupLands(Database& db) {
     }
 }
 
-}  // namespace
+using MaterialList = std::vector<std::pair<uint32_t, uint32_t>>;  // type id, quantity
 
-Database BuildDatabase(const SdeInput& input) {
-    Database db;
+// A blueprint's (or formula's) manufactured or reacted product.
+struct Output {
+    uint32_t product;
+    uint32_t quantity;
+    uint32_t activity;
+};
 
-    // Item types as the file gives them.
-    std::map<uint32_t, Item> items;
-    {
-        const Columns c(input.types, {"typeID", "typeName", "volume"});
-        for (std::size_t r = 0; r < c.Size(); ++r) {
-            Item item{c.Id(r, 0), c.Text(r, 1), c.Real(r, 2)};
-            if (item.typeId == 0) throw std::runtime_error(input.types.Source() + ": type id 0");
-            if (item.name.find('\0') != std::string::npos)
-                throw std::runtime_error(input.types.Source() + ": NUL in the name of " + std::to_string(item.typeId));
-            if (item.name.empty()) db.warnings.push_back("type " + std::to_string(item.typeId) + " has an empty name");
-            if (!items.emplace(item.typeId, item).second)
-                throw std::runtime_error(input.types.Source() + ": type id " + std::to_string(item.typeId) + " twice");
-        }
-    }
+// One invention row of the products file: the source blueprint and the blueprint it invents.
+struct InventionRow {
+    uint32_t source;
+    uint32_t invented;
+    uint32_t runs;
+};
 
-    // Products by blueprint: its manufactured (or reacted) item and the blueprints its invention makes.
-    struct Output {
-        uint32_t product;
-        uint32_t quantity;
-        uint32_t activity;
-    };
+// The industry files read into lookups, before bills and inventions are derived from them.
+struct IndustryData {
     std::map<uint32_t, Output> manufactures;  // blueprint or formula -> its activity-1 or -11 product
-    struct InventionRow {
-        uint32_t source;
-        uint32_t invented;
-        uint32_t runs;
-    };
     std::vector<InventionRow> inventionRows;  // file order
-    {
-        const Columns c(input.products, {"typeID", "activityID", "productTypeID", "quantity"});
-        for (std::size_t r = 0; r < c.Size(); ++r) {
-            const uint32_t activity = c.Id(r, 1);
-            if (MakesProduct(activity)) {
-                const Output out{c.Id(r, 2), c.Id(r, 3), activity};
-                if (!manufactures.emplace(c.Id(r, 0), out).second)
-                    db.warnings.push_back("blueprint " + std::to_string(c.Id(r, 0)) +
-                                          " makes several products; the first is kept");
-            } else if (activity == kInvention) {
-                inventionRows.push_back({c.Id(r, 0), c.Id(r, 2), c.Id(r, 3)});
-            }
-        }
-    }
-
-    // (blueprint, activity) -> its materials; blueprint -> its invention's datacores.
-    std::map<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>> buildMaterials;
-    std::map<uint32_t, std::vector<std::pair<uint32_t, uint32_t>>> inventMaterials;
-    {
-        const Columns c(input.materials, {"typeID", "activityID", "materialTypeID", "quantity"});
-        for (std::size_t r = 0; r < c.Size(); ++r) {
-            const uint32_t activity = c.Id(r, 1);
-            if (MakesProduct(activity))
-                buildMaterials[{c.Id(r, 0), activity}].emplace_back(c.Id(r, 2), c.Id(r, 3));
-            else if (activity == kInvention)
-                inventMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
-        }
-    }
-    // The export's row order changes between releases; type id order keeps every slot where a
-    // macro that reads slots by position expects it.
-    auto byTypeId = [](const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint32_t>& b) {
-        return a.first < b.first;
-    };
-
+    std::map<std::pair<uint32_t, uint32_t>, MaterialList> buildMaterials;  // (blueprint, activity)
+    std::map<uint32_t, MaterialList> inventMaterials;                       // blueprint -> datacores
     std::set<uint32_t> publishedMakers;
-    {
-        const Columns c(input.makers, {"typeID", "published"});
-        for (std::size_t r = 0; r < c.Size(); ++r)
-            if (c.Id(r, 1) != 0) publishedMakers.insert(c.Id(r, 0));
-    }
-
     std::map<std::pair<uint32_t, uint32_t>, double> probabilities;  // (source, invented) -> chance
-    {
-        const Columns c(input.probabilities, {"typeID", "activityID", "productTypeID", "probability"});
-        for (std::size_t r = 0; r < c.Size(); ++r)
-            if (c.Id(r, 1) == kInvention) probabilities[{c.Id(r, 0), c.Id(r, 2)}] = c.Real(r, 3);
-    }
-
     std::map<uint32_t, std::vector<uint32_t>> inventSkills;
-    {
-        const Columns c(input.skills, {"typeID", "activityID", "skillID"});
-        for (std::size_t r = 0; r < c.Size(); ++r) {
-            if (c.Id(r, 1) != kInvention) continue;
-            std::vector<uint32_t>& list = inventSkills[c.Id(r, 0)];
-            const uint32_t skill = c.Id(r, 2);
-            // The export repeats some skill rows; a skill counts once.
-            if (std::find(list.begin(), list.end(), skill) == list.end()) list.push_back(skill);
+};
+
+// The export's row order changes between releases; type id order keeps every slot where a macro
+// that reads slots by position expects it.
+void SortByTypeId(MaterialList& list) {
+    std::stable_sort(list.begin(), list.end(),
+                     [](const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint32_t>& b) {
+                         return a.first < b.first;
+                     });
+}
+
+// Item types as the file gives them.
+std::map<uint32_t, Item> ReadItems(const CsvTable& types, Database& db) {
+    std::map<uint32_t, Item> items;
+    const Columns c(types, {"typeID", "typeName", "volume"});
+    for (std::size_t r = 0; r < c.Size(); ++r) {
+        Item item{c.Id(r, 0), c.Text(r, 1), c.Real(r, 2)};
+        if (item.typeId == 0) throw std::runtime_error(types.Source() + ": type id 0");
+        if (item.name.find('\0') != std::string::npos)
+            throw std::runtime_error(types.Source() + ": NUL in the name of " + std::to_string(item.typeId));
+        if (item.name.empty()) db.warnings.push_back("type " + std::to_string(item.typeId) + " has an empty name");
+        if (!items.emplace(item.typeId, item).second)
+            throw std::runtime_error(types.Source() + ": type id " + std::to_string(item.typeId) + " twice");
+    }
+    return items;
+}
+
+// Products by blueprint: its manufactured (or reacted) item and the blueprints its invention makes.
+void ReadProducts(const CsvTable& products, IndustryData& data, Database& db) {
+    const Columns c(products, {"typeID", "activityID", "productTypeID", "quantity"});
+    for (std::size_t r = 0; r < c.Size(); ++r) {
+        const uint32_t activity = c.Id(r, 1);
+        if (MakesProduct(activity)) {
+            const Output out{c.Id(r, 2), c.Id(r, 3), activity};
+            if (!data.manufactures.emplace(c.Id(r, 0), out).second)
+                db.warnings.push_back("blueprint " + std::to_string(c.Id(r, 0)) +
+                                      " makes several products; the first is kept");
+        } else if (activity == kInvention) {
+            data.inventionRows.push_back({c.Id(r, 0), c.Id(r, 2), c.Id(r, 3)});
         }
     }
+}
 
-    // One bill of materials per product. Where several blueprints make the same product, a
-    // published one wins over the unpublished test and event ones, then the lowest blueprint type
-    // id: the map iterates in blueprint id order, so a later maker replaces the kept one only when
-    // it alone is published.
-    {
-        struct Kept {
-            Blueprint bill;
-            bool published;
-            bool reaction;
-        };
-        std::map<uint32_t, Kept> byProduct;
-        std::set<uint32_t> duplicated;
-        for (const auto& [blueprintId, out] : manufactures) {
-            Blueprint bp;
-            bp.productId = out.product;
-            bp.quantityPerRun = out.quantity;
-            if (bp.productId == 0 || bp.quantityPerRun == 0)
-                throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": product or quantity 0");
-            const auto found = buildMaterials.find({blueprintId, out.activity});
-            if (found != buildMaterials.end()) bp.materials = found->second;
-            std::stable_sort(bp.materials.begin(), bp.materials.end(), byTypeId);
-            if (bp.materials.size() > kMaxMaterials) {
-                db.warnings.push_back("blueprint " + std::to_string(blueprintId) + " has " +
-                                      std::to_string(bp.materials.size()) + " materials; 25 are kept");
-                bp.materials.resize(kMaxMaterials);
-            }
-            for (const auto& m : bp.materials)
-                if (m.first == 0 || m.second == 0)
-                    throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": material id or quantity 0");
-            const bool published = publishedMakers.count(blueprintId) != 0;
-            const uint32_t productId = bp.productId;
-            const auto [kept, added] = byProduct.emplace(productId, Kept{bp, published, out.activity == kReaction});
-            if (added) continue;
-            duplicated.insert(productId);
-            if (published && !kept->second.published)
-                kept->second = Kept{std::move(bp), published, out.activity == kReaction};
-        }
-        db.duplicateProducts = duplicated.size();
-        for (auto& entry : byProduct) {
-            db.reactionProducts += entry.second.reaction;
-            db.blueprints.push_back(std::move(entry.second.bill));
+void ReadMaterials(const CsvTable& materials, IndustryData& data) {
+    const Columns c(materials, {"typeID", "activityID", "materialTypeID", "quantity"});
+    for (std::size_t r = 0; r < c.Size(); ++r) {
+        const uint32_t activity = c.Id(r, 1);
+        if (MakesProduct(activity))
+            data.buildMaterials[{c.Id(r, 0), activity}].emplace_back(c.Id(r, 2), c.Id(r, 3));
+        else if (activity == kInvention)
+            data.inventMaterials[c.Id(r, 0)].emplace_back(c.Id(r, 2), c.Id(r, 3));
+    }
+}
+
+void ReadPublishedMakers(const CsvTable& makers, IndustryData& data) {
+    const Columns c(makers, {"typeID", "published"});
+    for (std::size_t r = 0; r < c.Size(); ++r)
+        if (c.Id(r, 1) != 0) data.publishedMakers.insert(c.Id(r, 0));
+}
+
+void ReadProbabilities(const CsvTable& probabilities, IndustryData& data) {
+    const Columns c(probabilities, {"typeID", "activityID", "productTypeID", "probability"});
+    for (std::size_t r = 0; r < c.Size(); ++r)
+        if (c.Id(r, 1) == kInvention) data.probabilities[{c.Id(r, 0), c.Id(r, 2)}] = c.Real(r, 3);
+}
+
+void ReadInventionSkills(const CsvTable& skills, IndustryData& data) {
+    const Columns c(skills, {"typeID", "activityID", "skillID"});
+    for (std::size_t r = 0; r < c.Size(); ++r) {
+        if (c.Id(r, 1) != kInvention) continue;
+        std::vector<uint32_t>& list = data.inventSkills[c.Id(r, 0)];
+        const uint32_t skill = c.Id(r, 2);
+        // The export repeats some skill rows; a skill counts once.
+        if (std::find(list.begin(), list.end(), skill) == list.end()) list.push_back(skill);
+    }
+}
+
+// The bill that one blueprint gives: its product, the units of a run and at most 25 materials.
+Blueprint BillOf(uint32_t blueprintId, const Output& out, const IndustryData& data, Database& db) {
+    Blueprint bp;
+    bp.productId = out.product;
+    bp.quantityPerRun = out.quantity;
+    if (bp.productId == 0 || bp.quantityPerRun == 0)
+        throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": product or quantity 0");
+    const auto found = data.buildMaterials.find({blueprintId, out.activity});
+    if (found != data.buildMaterials.end()) bp.materials = found->second;
+    SortByTypeId(bp.materials);
+    if (bp.materials.size() > kMaxMaterials) {
+        db.warnings.push_back("blueprint " + std::to_string(blueprintId) + " has " +
+                              std::to_string(bp.materials.size()) + " materials; 25 are kept");
+        bp.materials.resize(kMaxMaterials);
+    }
+    for (const auto& m : bp.materials)
+        if (m.first == 0 || m.second == 0)
+            throw std::runtime_error("blueprint " + std::to_string(blueprintId) + ": material id or quantity 0");
+    return bp;
+}
+
+// One bill of materials per product. Where several blueprints make the same product, a published
+// one wins over the unpublished test and event ones, then the lowest blueprint type id: the map
+// iterates in blueprint id order, so a later maker replaces the kept one only when it alone is
+// published.
+void KeepOneBillPerProduct(const IndustryData& data, Database& db) {
+    struct Kept {
+        Blueprint bill;
+        bool published;
+        bool reaction;
+    };
+    std::map<uint32_t, Kept> byProduct;
+    std::set<uint32_t> duplicated;
+    for (const auto& [blueprintId, out] : data.manufactures) {
+        Blueprint bp = BillOf(blueprintId, out, data, db);
+        const bool published = data.publishedMakers.count(blueprintId) != 0;
+        const uint32_t productId = bp.productId;
+        const auto [kept, added] = byProduct.emplace(productId, Kept{bp, published, out.activity == kReaction});
+        if (added) continue;
+        duplicated.insert(productId);
+        if (published && !kept->second.published)
+            kept->second = Kept{std::move(bp), published, out.activity == kReaction};
+    }
+    db.duplicateProducts = duplicated.size();
+    for (auto& entry : byProduct) {
+        db.reactionProducts += entry.second.reaction;
+        db.blueprints.push_back(std::move(entry.second.bill));
+    }
+}
+
+// The invention of one row: its datacores in type id order, its chance and at most 5 skills.
+Invention InventionOf(const InventionRow& row, uint32_t productId, const IndustryData& data, Database& db) {
+    Invention inv;
+    inv.productId = productId;
+    inv.runs = row.runs;
+    const auto found = data.inventMaterials.find(row.source);
+    MaterialList cores;
+    if (found != data.inventMaterials.end()) cores = found->second;
+    SortByTypeId(cores);
+    if (cores.size() != kDatacores)
+        db.warnings.push_back("invention from " + std::to_string(row.source) + " takes " +
+                              std::to_string(cores.size()) + " datacores");
+    for (std::size_t k = 0; k < kDatacores && k < cores.size(); ++k) {
+        inv.datacoreId[k] = cores[k].first;
+        inv.datacoreQuantity[k] = cores[k].second;
+    }
+    // Without a probability row the invention cannot fail.
+    const auto chance = data.probabilities.find({row.source, row.invented});
+    if (chance != data.probabilities.end()) {
+        inv.probability = chance->second;
+    } else {
+        inv.probability = 1.0;
+        ++db.inventionsWithoutProbability;
+    }
+    const auto skills = data.inventSkills.find(row.source);
+    if (skills != data.inventSkills.end()) {
+        inv.skills = skills->second;
+        if (inv.skills.size() > kMaxSkills) {
+            db.warnings.push_back("invention from " + std::to_string(row.source) + " names " +
+                                  std::to_string(inv.skills.size()) + " skills; 5 are kept");
+            inv.skills.resize(kMaxSkills);
         }
     }
+    return inv;
+}
 
-    // One invention result per invention row, keyed by what the invented blueprint manufactures.
-    for (const InventionRow& row : inventionRows) {
-        const auto made = manufactures.find(row.invented);
-        if (made == manufactures.end()) {
+// One invention result per invention row, keyed by what the invented blueprint manufactures.
+void BuildInventions(const IndustryData& data, Database& db) {
+    for (const InventionRow& row : data.inventionRows) {
+        const auto made = data.manufactures.find(row.invented);
+        if (made == data.manufactures.end()) {
             ++db.inventionsWithoutProduct;
             continue;
         }
-        Invention inv;
-        inv.productId = made->second.product;
-        inv.runs = row.runs;
-        const auto found = inventMaterials.find(row.source);
-        std::vector<std::pair<uint32_t, uint32_t>> cores;
-        if (found != inventMaterials.end()) cores = found->second;
-        std::stable_sort(cores.begin(), cores.end(), byTypeId);
-        if (cores.size() != kDatacores)
-            db.warnings.push_back("invention from " + std::to_string(row.source) + " takes " +
-                                  std::to_string(cores.size()) + " datacores");
-        for (std::size_t k = 0; k < kDatacores && k < cores.size(); ++k) {
-            inv.datacoreId[k] = cores[k].first;
-            inv.datacoreQuantity[k] = cores[k].second;
-        }
-        // Without a probability row the invention cannot fail.
-        const auto chance = probabilities.find({row.source, row.invented});
-        if (chance != probabilities.end()) {
-            inv.probability = chance->second;
-        } else {
-            inv.probability = 1.0;
-            ++db.inventionsWithoutProbability;
-        }
-        const auto skills = inventSkills.find(row.source);
-        if (skills != inventSkills.end()) {
-            inv.skills = skills->second;
-            if (inv.skills.size() > kMaxSkills) {
-                db.warnings.push_back("invention from " + std::to_string(row.source) + " names " +
-                                      std::to_string(inv.skills.size()) + " skills; 5 are kept");
-                inv.skills.resize(kMaxSkills);
-            }
-        }
-        db.inventions.push_back(std::move(inv));
+        db.inventions.push_back(InventionOf(row, made->second.product, data, db));
     }
     std::stable_sort(db.inventions.begin(), db.inventions.end(),
                      [](const Invention& a, const Invention& b) { return a.productId < b.productId; });
+}
 
-    // Every id the tables refer to gets an item, so a lookup by id never comes back empty.
+// Every id the tables refer to gets an item, so a lookup by id never comes back empty.
+void AddPlaceholderItems(std::map<uint32_t, Item>& items, Database& db) {
     std::set<uint32_t> referenced;
     for (const Blueprint& bp : db.blueprints) {
         referenced.insert(bp.productId);
@@ -323,8 +346,9 @@ Database BuildDatabase(const SdeInput& input) {
         items.emplace(id, Item{id, "unknown " + std::to_string(id), 1.0});
         db.placeholderIds.push_back(id);
     }
+}
 
-    for (auto& entry : items) db.items.push_back(std::move(entry.second));
+void OrderItemsByName(Database& db) {
     db.nameOrder.resize(db.items.size());
     for (std::size_t i = 0; i < db.nameOrder.size(); ++i) db.nameOrder[i] = i;
     // Names equal without regard to case stand together, the higher type id first.
@@ -334,6 +358,25 @@ Database BuildDatabase(const SdeInput& input) {
         return db.items[a].typeId > db.items[b].typeId;
     });
     PutHighestIdWhereTheLookupLands(db);
+}
+
+}  // namespace
+
+Database BuildDatabase(const SdeInput& input) {
+    Database db;
+    std::map<uint32_t, Item> items = ReadItems(input.types, db);
+    IndustryData data;
+    ReadProducts(input.products, data, db);
+    ReadMaterials(input.materials, data);
+    ReadPublishedMakers(input.makers, data);
+    ReadProbabilities(input.probabilities, data);
+    ReadInventionSkills(input.skills, data);
+
+    KeepOneBillPerProduct(data, db);
+    BuildInventions(data, db);
+    AddPlaceholderItems(items, db);
+    for (auto& entry : items) db.items.push_back(std::move(entry.second));
+    OrderItemsByName(db);
     return db;
 }
 
