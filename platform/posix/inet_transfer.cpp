@@ -314,26 +314,11 @@ void ReleaseTransfer(void* easy) {
 
 Request::~Request() { ReleaseTransfer(easy); }
 
-DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t bodyLength) {
-    EnsureTransferLibrary();
-    request.answer = Answer();
-    LastTransferText().clear();
-    if (!request.easy) request.easy = curl_easy_init();
-    CURL* easy = static_cast<CURL*>(request.easy);
-    if (!easy) return ERROR_INTERNET_INTERNAL_ERROR;
-    curl_easy_reset(easy);
+namespace {
 
-    Capture capture;
-    capture.request = &request;
-    capture.easy = easy;
-    char message[CURL_ERROR_SIZE] = {0};
-
-    curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+void SetCallbacks(CURL* easy, Capture& capture, char* message) {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, message);
-    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &capture);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -345,16 +330,25 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &capture);
     curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &OnSocket);
     curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, &capture);
+}
 
-    // Timeouts: connecting, then the longest stretch without data moving (the receive timeout; a
-    // send that stalls is caught by it too), then the whole exchange.
+// Timeouts: connecting, then the longest stretch without data moving (the receive timeout; a send
+// that stalls is caught by it too), then the whole exchange.
+void SetTimeouts(CURL* easy, const SendPlan& plan, Capture& capture) {
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, MsOrCap(plan.connectTimeout));
     const long idleMs = MsOrCap(plan.receiveTimeout);
     capture.idleMs = idleMs;
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, (idleMs + 999) / 1000));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, kWholeExchangeMs);
+}
 
+// The URL, the protocol version, redirects and the checks of the server's certificate.
+void SetExchange(CURL* easy, const Request& request, const SendPlan& plan) {
+    curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
                      request.version == "HTTP/1.0" ? long(CURL_HTTP_VERSION_1_0) : long(CURL_HTTP_VERSION_1_1));
     const bool follow = !(request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT);
@@ -366,7 +360,10 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     CheckRevocation(easy);
     TrustNamedCertificates(easy);
+}
 
+// The proxy and the credentials for it and for the server, the agent and the referrer.
+void SetProxyAndIdentity(CURL* easy, const Request& request, const SendPlan& plan, Capture& capture) {
     const std::optional<std::string> proxy = ChooseProxy(plan);
     if (proxy) curl_easy_setopt(easy, CURLOPT_PROXY, proxy->c_str());
     capture.plainProxy = SpeaksPlainHttp(proxy);
@@ -382,8 +379,9 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     }
     if (plan.hasAgent && !plan.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, plan.agent.c_str());
     if (!request.referrer.empty()) curl_easy_setopt(easy, CURLOPT_REFERER, request.referrer.c_str());
+}
 
-    // Verb and body.
+void SetVerbAndBody(CURL* easy, const Request& request, const void* body, size_t bodyLength) {
     static const char kNoBody[] = "";
     const char* bodyBytes = body ? static_cast<const char*>(body) : kNoBody;
     if (request.verb == "HEAD") {
@@ -399,9 +397,11 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(bodyLength));
         }
     }
+}
 
-    // Headers: the request's own, and none of libcurl's defaults that WinINet would not send.
-    HeaderList headers;
+// The request's own headers, and none of libcurl's defaults that WinINet would not send. False when
+// memory ran out.
+bool ListHeaders(const Request& request, HeaderList& headers) {
     bool listOk = true;
     for (const Header& h : request.headers) {
         listOk = listOk && headers.Add(h.value.empty() ? h.name + ";" : h.name + ": " + h.value);
@@ -416,12 +416,11 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     if ((request.flags & INTERNET_FLAG_PRAGMA_NOCACHE) && !HasHeader(request.headers, "Pragma")) {
         listOk = listOk && headers.Add("Pragma: no-cache");
     }
-    if (!listOk) return ERROR_NOT_ENOUGH_MEMORY;
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+    return listOk;
+}
 
-    const CURLcode code = curl_easy_perform(easy);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
-
+// What the finished exchange gave: the answer kept in the request, or the error number of its failure.
+DWORD TakeOutcome(CURL* easy, CURLcode code, const char* message, Capture& capture, Request& request) {
     long tunnelStatus = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
     const bool tunnelRefused = code != CURLE_OK && tunnelStatus >= 300 && !capture.statusLine.empty();
@@ -446,6 +445,35 @@ DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t b
     if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective) answer.url = effective;
     request.answer = std::move(answer);
     return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t bodyLength) {
+    EnsureTransferLibrary();
+    request.answer = Answer();
+    LastTransferText().clear();
+    if (!request.easy) request.easy = curl_easy_init();
+    CURL* easy = static_cast<CURL*>(request.easy);
+    if (!easy) return ERROR_INTERNET_INTERNAL_ERROR;
+    curl_easy_reset(easy);
+
+    Capture capture;
+    capture.request = &request;
+    capture.easy = easy;
+    char message[CURL_ERROR_SIZE] = {0};
+    SetCallbacks(easy, capture, message);
+    SetTimeouts(easy, plan, capture);
+    SetExchange(easy, request, plan);
+    SetProxyAndIdentity(easy, request, plan, capture);
+    SetVerbAndBody(easy, request, body, bodyLength);
+    HeaderList headers;
+    if (!ListHeaders(request, headers)) return ERROR_NOT_ENOUGH_MEMORY;
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+
+    const CURLcode code = curl_easy_perform(easy);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+    return TakeOutcome(easy, code, message, capture, request);
 }
 
 }  // namespace qp::inet
