@@ -53,14 +53,14 @@ class SkillsTest : public esitest::EsiTest {};
 TEST_F(SkillsTest, ScienceAndEncryptionLevelsRaiseTheBaseChance) {
     api.Set(kSkills, 200, SkillsAnswer({Skill(11433, 4), Skill(11442, 3), Skill(21791, 4), Skill(3300, 5)}));
     const invention_entry entry = Record(0.34, {11433, 11442, 21791});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.34 * (7 / 30.0 + 4 / 40.0 + 1.0));
-    EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.4533, 0.0001);
+    // 0.34 x (1 + (4 + 3) / 30 + 4 / 40) = 0.34 x 4/3.
+    EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.4533333333333333, 1e-12);
     EXPECT_EQ(api.RequestCount(), 1u);
     EXPECT_EQ(api.Requests()[0].method, "GET");
     EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Skills"});
     // Slot order does not matter.
     const invention_entry shuffled = Record(0.34, {21791, 11442, 11433});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&shuffled), 0.34 * (7 / 30.0 + 4 / 40.0 + 1.0));
+    EXPECT_NEAR(GetInventionChanceWithSkills(&shuffled), 0.4533333333333333, 1e-12);
 }
 
 TEST_F(SkillsTest, EverySkillOfTheTwoListsCounts) {
@@ -93,8 +93,9 @@ TEST_F(SkillsTest, AMissingScienceSkillLeavesTheOtherAloneWhicheverSlotItHas) {
     api.Set(kSkills, 200, SkillsAnswer({Skill(11442, 3), Skill(21791, 4)}));
     const invention_entry firstMissing = Record(0.34, {11433, 11442, 21791});
     const invention_entry secondMissing = Record(0.34, {11442, 11433, 21791});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&firstMissing), 0.34 * (3 / 30.0 + 4 / 40.0 + 1.0));
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&secondMissing), 0.34 * (3 / 30.0 + 4 / 40.0 + 1.0));
+    // 0.34 x (1 + 3 / 30 + 4 / 40) = 0.34 x 1.2.
+    EXPECT_NEAR(GetInventionChanceWithSkills(&firstMissing), 0.408, 1e-12);
+    EXPECT_NEAR(GetInventionChanceWithSkills(&secondMissing), 0.408, 1e-12);
 }
 
 // Levels go into two slots: the second is taken once the first is not 0, so a third science skill
@@ -102,14 +103,17 @@ TEST_F(SkillsTest, AMissingScienceSkillLeavesTheOtherAloneWhicheverSlotItHas) {
 TEST_F(SkillsTest, AThirdScienceSkillOverwritesTheSecondLevel) {
     api.Set(kSkills, 200, SkillsAnswer({Skill(11433, 4), Skill(11441, 3), Skill(11442, 1), Skill(11443, 0)}));
     const invention_entry three = Record(0.3, {11433, 11441, 11442});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&three), 0.3 * (5 / 30.0 + 1.0));
+    // 0.3 x (1 + (4 + 1) / 30) = 0.3 x 7/6.
+    EXPECT_NEAR(GetInventionChanceWithSkills(&three), 0.35, 1e-12);
     const invention_entry zeroFirst = Record(0.3, {11443, 11441, 11442});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&zeroFirst), 0.3 * (4 / 30.0 + 1.0));
+    // 0.3 x (1 + (0 + 3 + 1) / 30): the third skill's level replaces the second's.
+    EXPECT_NEAR(GetInventionChanceWithSkills(&zeroFirst), 0.34, 1e-12);
     // The last encryption skill found decides.
     api.Set(kSkills, 200, SkillsAnswer({Skill(3408, 1), Skill(21790, 5)}));
     g_Skills.RemoveAll();
     const invention_entry twoEncryptions = Record(0.4, {21790, 3408});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&twoEncryptions), 0.4 * (1 / 40.0 + 1.0));
+    // 0.4 x (1 + 1 / 40).
+    EXPECT_NEAR(GetInventionChanceWithSkills(&twoEncryptions), 0.41, 1e-12);
 }
 
 // A character without skills is an answer, asked for again on the next call; anything else failed
@@ -137,7 +141,8 @@ TEST_F(SkillsTest, AFilledMapIsNeverDownloadedAgainAndANullRecordGivesZero) {
     EXPECT_EQ(api.RequestCount(), 1u);
     EXPECT_EQ(GetInventionChanceWithSkills(nullptr), 0.0);
     const invention_entry entry = Record(0.5, {11433});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.5 * (2 / 30.0 + 1.0));
+    // 0.5 x (1 + 2 / 30).
+    EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.5333333333333333, 1e-12);
     EXPECT_EQ(api.RequestCount(), 1u);
     EXPECT_EQ(DownloadDialogs().size(), 1u);
 }
@@ -148,7 +153,8 @@ TEST_F(SkillsTest, TheLastLevelOfARepeatedSkillCountsAndAnIdlessOneGoesUnderZero
                           "{\"SKILL_ID\":21791,\"Active_Skill_Level\":2}",
                           "{\"skill_id\":11442,\"active_skill_level\":\"4\"}"}));
     const invention_entry entry = Record(0.2, {11433});
-    EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.2 * (5 / 30.0 + 1.0));
+    // 0.2 x (1 + 5 / 30).
+    EXPECT_NEAR(GetInventionChanceWithSkills(&entry), 0.2333333333333333, 1e-12);
     DWORD level = 99;
     EXPECT_TRUE(g_Skills.Lookup(0, level));
     EXPECT_EQ(level, 3u);
@@ -395,20 +401,8 @@ std::string Job(uint32_t blueprint, uint32_t product, long long runs) {
            std::to_string(product) + ",\"runs\":" + std::to_string(runs) + ",\"status\":\"active\"}";
 }
 
-// A product whose one run yields more than one unit, and whose name finds it again.
-const item_entry* BatchProduct(uint32_t* perRun) {
-    for (size_t i = 0; i < g_BlueprintCount; ++i) {
-        const blueprint_entry& bill = g_BlueprintTable[i];
-        if (bill.quantity_per_run < 10) continue;
-        const item_entry* item = FindItemById(bill.product_id);
-        if (!item || !item->name) continue;
-        const item_entry* byName = FindItemByName(item->name);
-        if (!byName || byName->type_id != item->type_id) continue;
-        *perRun = bill.quantity_per_run;
-        return item;
-    }
-    return nullptr;
-}
+// A product whose one run yields more than one unit: a run makes 40 Nitrogen Fuel Blocks.
+constexpr uint32_t kFuelBlock = 4051;
 
 class IndustryJobsTest : public esitest::EsiTest {
 protected:
@@ -425,14 +419,10 @@ protected:
 };
 
 TEST_F(IndustryJobsTest, RunsTimesTheUnitsOfOneRun) {
-    uint32_t perRun = 0;
-    const item_entry* batch = BatchProduct(&perRun);
-    ASSERT_NE(batch, nullptr);
-    ASSERT_EQ(FindBlueprint(kTritanium), nullptr);
     api.Set(kJobs, 200,
-            Array({Job(1000, batch->type_id, 3), Job(1000, batch->type_id, 2), Job(1000, kTritanium, 7),
-                   Job(1000, 35, 11), Job(1001, 36, 13)}));
-    EXPECT_EQ(GetProductionAmount(batch->name), int(5 * perRun));
+            Array({Job(1000, kFuelBlock, 3), Job(1000, kFuelBlock, 2), Job(1000, kTritanium, 7), Job(1000, 35, 11),
+                   Job(1001, 36, 13)}));
+    EXPECT_EQ(GetProductionAmount("Nitrogen Fuel Block"), 200);
     EXPECT_EQ(GetProductionAmount("tritanium"), 7);
     EXPECT_EQ(GetProductionAmount("Mexallon"), 13);
     EXPECT_EQ(GetProductionAmount("Isogen"), 0);
@@ -440,7 +430,7 @@ TEST_F(IndustryJobsTest, RunsTimesTheUnitsOfOneRun) {
     EXPECT_EQ(DownloadTitles(), std::vector<std::string>{"Industry jobs"});
     ASSERT_EQ(g_IndustryJobs.GetSize(), 5);
     EXPECT_EQ(g_IndustryJobs[0].blueprint_type_id, 1000u);
-    EXPECT_EQ(g_IndustryJobs[0].output_per_run, perRun);
+    EXPECT_EQ(g_IndustryJobs[0].output_per_run, 40u);
     EXPECT_EQ(g_IndustryJobs[2].output_per_run, 1u);
 }
 
@@ -498,19 +488,15 @@ TEST_F(IndustryJobsTest, ARootObjectIsNoAnswer) {
 }
 
 TEST_F(IndustryJobsTest, ProductsAndSumsStopAtTheLargestCount) {
-    uint32_t perRun = 0;
-    const item_entry* batch = BatchProduct(&perRun);
-    ASSERT_NE(batch, nullptr);
-    // Each job alone stays below 2^31 units; the two together pass it.
-    const long long runs = 2000000000LL / perRun;
-    api.Set(kJobs, 200, Array({Job(1000, batch->type_id, runs), Job(1000, batch->type_id, runs)}));
-    EXPECT_EQ(GetProductionAmount(batch->name), INT_MAX);
+    // Each job of 50,000,000 runs makes 2,000,000,000 blocks, below 2^31; the two together pass it.
+    api.Set(kJobs, 200, Array({Job(1000, kFuelBlock, 50000000), Job(1000, kFuelBlock, 50000000)}));
+    EXPECT_EQ(GetProductionAmount("Nitrogen Fuel Block"), INT_MAX);
 
     // Runs read as an unsigned count: one job of 2^32 - 1 runs passes even 2^32 units.
-    api.Set(kJobs, 200, Array({Job(1000, batch->type_id, -1), Job(1000, kTritanium, 2000000000),
+    api.Set(kJobs, 200, Array({Job(1000, kFuelBlock, -1), Job(1000, kTritanium, 2000000000),
                                Job(1000, kTritanium, 2000000000)}));
     g_IndustryJobsTime = CTime(time(nullptr) - 901);
-    EXPECT_EQ(GetProductionAmount(batch->name), INT_MAX);
+    EXPECT_EQ(GetProductionAmount("Nitrogen Fuel Block"), INT_MAX);
     EXPECT_EQ(GetProductionAmount("Tritanium"), INT_MAX);
 }
 

@@ -36,8 +36,7 @@ std::string Orders(const std::vector<std::string>& orders) {
 
 // The book's orders after the sentinel, as (volume, price) pairs; empty when there is no book.
 std::vector<std::pair<uint32_t, double>> Book(int64_t station, int32_t typeId, int sell) {
-    CString key;
-    key.Format("%lld-%d-%c", static_cast<long long>(station), typeId, sell ? 'S' : 'B');
+    const CString key = BookKey(station, typeId, sell);
     order_header book{};
     std::vector<std::pair<uint32_t, double>> orders;
     if (!g_MarketOrders.Lookup(key, book)) return orders;
@@ -50,8 +49,7 @@ std::vector<std::pair<uint32_t, double>> Book(int64_t station, int32_t typeId, i
 
 // Moves a book's making time to `created`.
 void SetCreated(int64_t station, int32_t typeId, int sell, int64_t created) {
-    CString key;
-    key.Format("%lld-%d-%c", static_cast<long long>(station), typeId, sell ? 'S' : 'B');
+    const CString key = BookKey(station, typeId, sell);
     order_header book{};
     ASSERT_TRUE(g_MarketOrders.Lookup(key, book));
     book.created = created;

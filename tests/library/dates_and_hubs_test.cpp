@@ -1,31 +1,22 @@
 // The web API's date-times read as UTC in every time zone, and the trade hubs' stations by name.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <memory>
 
 #include "library/dates_and_hubs.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
 // The conversion must not depend on the machine's time zone.
 class EsiDates : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("TZ");
-        saved_ = old ? old : "";
-        hadZone_ = old != nullptr;
-        setenv("TZ", GetParam(), 1);
-        tzset();
-    }
+    void SetUp() override { tzset(); }
     void TearDown() override {
-        if (hadZone_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        zone_.reset();
         tzset();
     }
-    std::string saved_;
-    bool hadZone_ = false;
+    std::unique_ptr<testsupport::ScopedEnv> zone_ = std::make_unique<testsupport::ScopedEnv>("TZ", GetParam());
 };
 
 TEST_P(EsiDates, ReadAsUtcByFixedPositions) {

@@ -13,6 +13,7 @@
 
 #include "platform/win32api.h"
 #include "tests/support/file_text.h"
+#include "tests/support/library_ini_path.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 
@@ -38,17 +39,6 @@ protected:
         return std::string(buffer.data(), length);
     }
 
-    // The path the library builds: profile directory + "\AppData\Local\Quarnels.ini".
-    std::string LibraryIniPath() {
-        HANDLE token = nullptr;
-        EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-        char path[255] = {};
-        DWORD size = sizeof(path);
-        EXPECT_TRUE(GetUserProfileDirectoryA(token, path, &size));
-        strcat_s(path, sizeof(path), "\\AppData\\Local\\Quarnels.ini");
-        CloseHandle(token);
-        return path;
-    }
 
     const testsupport::TempFolder m_folder{"qp-profile"};
     const fs::path m_root{m_folder.Path()};

@@ -9,6 +9,7 @@
 #include "tests/sso_listen/dialog_runner.h"
 #include "tests/sso_listen/listen_support.h"
 #include "tests/support/file_text.h"
+#include "tests/support/library_ini_path.h"
 
 using namespace listen_test;
 using testsupport::ScopedEnv;
@@ -43,9 +44,8 @@ protected:
         return id;
     }
     std::string StoredRefreshToken() const {
-        const std::string ini = m_home.Path() + "\\AppData\\Local\\Quarnels.ini";
         char value[128] = {};
-        GetPrivateProfileStringA("Quarnel", "RefreshKey", "<none>", value, sizeof(value), ini.c_str());
+        GetPrivateProfileStringA("Quarnel", "RefreshKey", "<none>", value, sizeof(value), LibraryIniPath().c_str());
         return value;
     }
 

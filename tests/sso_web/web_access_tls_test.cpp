@@ -1,8 +1,10 @@
 // https through the request function: the certificate is checked in full, chain and host name.
 #include <cstdlib>
 
+#include "framework/afxinet.h"
 #include "tests/platform_inet/tls_support.h"
 #include "tests/sso_web/sso_test_support.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -17,10 +19,10 @@ protected:
         authority = new tls_support::Authority("Quarnels Sign-On Test Authority");
         trusted = new tls_support::TempFile(authority->CertificatePem());
         // Read by the transfer library on the thread that sends; no request runs yet.
-        setenv("SSL_CERT_FILE", trusted->Path().c_str(), 1);
+        certificates = new testsupport::ScopedEnv("SSL_CERT_FILE", trusted->Path());
     }
     static void TearDownTestSuite() {
-        unsetenv("SSL_CERT_FILE");
+        delete certificates;
         delete trusted;
         delete authority;
     }
@@ -31,11 +33,12 @@ protected:
                                  tls_support::TlsStreams(identity));
         EXPECT_TRUE(server.Start());
         const std::string url = "https://" + host + ":" + std::to_string(server.Port()) + "/v1/x";
-        return client->WebAccess(1, url.c_str(), "", &status, &response, nullptr, nullptr, nullptr, nullptr, FALSE);
+        return client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr, nullptr, nullptr, nullptr, FALSE);
     }
 
     static tls_support::Authority* authority;
     static tls_support::TempFile* trusted;
+    static testsupport::ScopedEnv* certificates;
     std::unique_ptr<OAuth2> client = ssotest::MakeClient(nullptr, nullptr);
     qp::observer::ScopedObserver observer{QP_BOX_DEFAULT};
     int status = 0;
@@ -44,6 +47,7 @@ protected:
 
 tls_support::Authority* WebAccessTls::authority = nullptr;
 tls_support::TempFile* WebAccessTls::trusted = nullptr;
+testsupport::ScopedEnv* WebAccessTls::certificates = nullptr;
 
 TEST_F(WebAccessTls, TrustedCertificateForTheHost) {
     EXPECT_TRUE(Fetch(authority->Issue({"localhost"}), "localhost"));

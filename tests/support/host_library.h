@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32api.h"
+#include "tests/support/library_ini_path.h"
 
 struct QuarnelsExports {
     int (*Test)(char**);
@@ -158,14 +159,3 @@ protected:
     static inline HMODULE module_ = nullptr;
     QuarnelsExports x{};
 };
-
-// The library's ini file, where it keeps the stored sign-in, found the way the library finds it.
-inline std::string LibraryIniPath() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    char path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    GetUserProfileDirectoryA(token, path, &size);
-    if (token) CloseHandle(token);
-    return std::string(path) + "\\AppData\\Local\\Quarnels.ini";
-}
