@@ -83,15 +83,21 @@ protected:
 TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
     Seen seen;
     std::atomic<HWND> window{nullptr};
+    std::atomic<bool> returned{false};
+    // Waits for the dialog as long as the modal call has not returned: giving up earlier would leave
+    // that call waiting for the post forever.
     std::thread worker([&] {
-        const unsigned serial = qp::observer::WaitDialog("ESI Download", kWait);
-        ASSERT_NE(serial, 0u);
+        unsigned serial = 0;
+        while (!serial && !returned) serial = qp::observer::WaitDialog("ESI Download", 100);
+        if (!serial) return;
         window = qp::observer::Record(serial).window;
         EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
         EXPECT_TRUE(PostMessageA(window, kFinished, 7, 0));
     });
     const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
+    returned = true;
     worker.join();
+    ASSERT_NE(window.load(), nullptr) << "the dialog never opened";
     EXPECT_EQ(result, 7);
     // The window is gone: further posts fail and the handle stays invalid.
     EXPECT_FALSE(IsWindow(window));
