@@ -56,7 +56,6 @@ public:
     operator HANDLE() const { return m_hObject; }
     BOOL SetEvent() { return ::SetEvent(m_hObject); }
     BOOL ResetEvent() { return ::ResetEvent(m_hObject); }
-    BOOL PulseEvent() { return ::PulseEvent(m_hObject); }
     BOOL Lock(DWORD timeout = INFINITE) override { return WaitForSingleObject(m_hObject, timeout) == WAIT_OBJECT_0; }
     BOOL Unlock() override { return TRUE; }
 

@@ -33,7 +33,6 @@ BOOL CWinThread::CreateThread(DWORD flags, UINT stackSize, LPSECURITY_ATTRIBUTES
 
 DWORD CWinThread::ResumeThread() { return ::ResumeThread(m_hThread); }
 BOOL CWinThread::SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority); }
-int CWinThread::GetThreadPriority() { return ::GetThreadPriority(m_hThread); }
 
 void CWinThread::Delete() {
     if (m_bAutoDelete) delete this;

@@ -18,7 +18,6 @@ public:
     BOOL CreateThread(DWORD flags = 0, UINT stackSize = 0, LPSECURITY_ATTRIBUTES security = nullptr);
     DWORD ResumeThread();
     BOOL SetThreadPriority(int priority);
-    int GetThreadPriority();
     // Called on the thread when its function has returned: deletes the object if m_bAutoDelete.
     virtual void Delete();
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -26,22 +25,16 @@ public:
 
     void Set();
     void Reset();
-    // Releases the threads waiting right now (all of them, or one for auto-reset) and leaves the
-    // object not signalled.
-    void Pulse();
     // WAIT_OBJECT_0 or WAIT_TIMEOUT.
     DWORD Wait(DWORD milliseconds);
 
 private:
-    bool TryTake(uint64_t enteredAt);
+    bool TryTake();
 
     std::mutex m_mutex;
     std::condition_variable m_cond;
     const bool m_manual;
     bool m_signaled;
-    uint64_t m_generation = 0;  // counts pulses; a waiter released by one entered before it
-    bool m_pulseLeft = false;   // auto-reset pulse not yet taken by a waiter
-    unsigned m_waiters = 0;
 };
 
 // What OpenProcessToken hands out: it stands for the calling user and carries nothing else.

@@ -1,10 +1,9 @@
-// The handle table, events, threads, waits, sleeps, tick counts, process tokens and interlocked counters.
+// The handle table, events, threads, waits, sleeps and process tokens.
 #include "sync.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -79,43 +78,22 @@ void Waitable::Reset() {
     m_signaled = false;
 }
 
-void Waitable::Pulse() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_signaled = false;
-    if (m_waiters == 0) return;
-    ++m_generation;
-    m_pulseLeft = !m_manual;
-    m_cond.notify_all();
-}
-
-bool Waitable::TryTake(uint64_t enteredAt) {
-    if (m_signaled) {
-        if (!m_manual) m_signaled = false;
-        return true;
-    }
-    if (enteredAt != m_generation) {
-        if (m_manual) return true;
-        if (m_pulseLeft) {
-            m_pulseLeft = false;
-            return true;
-        }
-    }
-    return false;
+bool Waitable::TryTake() {
+    if (!m_signaled) return false;
+    if (!m_manual) m_signaled = false;
+    return true;
 }
 
 DWORD Waitable::Wait(DWORD milliseconds) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const uint64_t enteredAt = m_generation;
-    if (TryTake(enteredAt)) return WAIT_OBJECT_0;
+    if (TryTake()) return WAIT_OBJECT_0;
     if (milliseconds == 0) return WAIT_TIMEOUT;
-    ++m_waiters;
-    auto taken = [&] { return TryTake(enteredAt); };
+    auto taken = [&] { return TryTake(); };
     bool woke = true;
     if (milliseconds == INFINITE)
         m_cond.wait(lock, taken);
     else
         woke = m_cond.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds), taken);
-    --m_waiters;
     return woke ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
@@ -151,8 +129,6 @@ public:
     DWORD suspendCount;
     bool started = false;
     DWORD threadId = 0;
-    DWORD exitCode = STILL_ACTIVE;
-    int priority = THREAD_PRIORITY_NORMAL;
     // A reference on the module whose code the thread runs, dropped when the routine has returned,
     // so that freeing that module while the thread still runs in it cannot unmap its code.
     void* modulePin = nullptr;
@@ -174,11 +150,7 @@ void* ThreadMain(void* arg) {
         self->cond.notify_all();
         self->cond.wait(lock, [&] { return self->suspendCount == 0; });
     }
-    const DWORD code = self->start(self->parameter);
-    {
-        std::lock_guard<std::mutex> lock(self->mutex);
-        self->exitCode = code;
-    }
+    self->start(self->parameter);
     if (self->modulePin) CloseModuleHandle(self->modulePin);
     self->Set();
     return nullptr;
@@ -187,12 +159,6 @@ void* ThreadMain(void* arg) {
 bool ValidPriority(int priority) {
     return (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST) ||
            priority == THREAD_PRIORITY_IDLE || priority == THREAD_PRIORITY_TIME_CRITICAL;
-}
-
-uint64_t BootMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
 
 // A pseudo handle never becomes signalled while the caller can wait on it.
@@ -210,7 +176,6 @@ using qp::EventObject;
 using qp::ThreadObject;
 
 extern "C" HANDLE GetCurrentProcess(void) { return qp::kCurrentProcess; }
-extern "C" DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
 
 extern "C" DWORD GetCurrentThreadId(void) {
     thread_local DWORD id = static_cast<DWORD>(gettid());
@@ -267,13 +232,6 @@ extern "C" BOOL ResetEvent(HANDLE event) {
     return TRUE;
 }
 
-extern "C" BOOL PulseEvent(HANDLE event) {
-    auto object = EventOf(event);
-    if (!object) return FALSE;
-    object->Pulse();
-    return TRUE;
-}
-
 extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (handle == qp::kCurrentProcess) return qp::WaitForever(milliseconds);
     auto object = qp::LookupHandleAs<qp::Waitable>(handle);
@@ -289,22 +247,6 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
     if (qp::RemoveHandle(handle)) return TRUE;
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
-}
-
-extern "C" BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, PHANDLE target, DWORD,
-                                BOOL, DWORD options) {
-    if (sourceProcess != qp::kCurrentProcess || targetProcess != qp::kCurrentProcess) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    auto object = qp::LookupHandle(source);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (target) *target = qp::InsertHandle(object);
-    if (options & DUPLICATE_CLOSE_SOURCE) qp::RemoveHandle(source);
-    return TRUE;
 }
 
 extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
@@ -356,35 +298,12 @@ extern "C" DWORD ResumeThread(HANDLE handle) {
     return previous;
 }
 
-extern "C" BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
-    if (!exitCode) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    auto thread = ThreadOf(handle);
-    if (!thread) return FALSE;
-    std::lock_guard<std::mutex> lock(thread->mutex);
-    *exitCode = thread->exitCode;
-    return TRUE;
-}
-
 extern "C" BOOL SetThreadPriority(HANDLE handle, int priority) {
     if (!qp::ValidPriority(priority)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    auto thread = ThreadOf(handle);
-    if (!thread) return FALSE;
-    std::lock_guard<std::mutex> lock(thread->mutex);
-    thread->priority = priority;
-    return TRUE;
-}
-
-extern "C" int GetThreadPriority(HANDLE handle) {
-    auto thread = ThreadOf(handle);
-    if (!thread) return THREAD_PRIORITY_ERROR_RETURN;
-    std::lock_guard<std::mutex> lock(thread->mutex);
-    return thread->priority;
+    return ThreadOf(handle) ? TRUE : FALSE;
 }
 
 extern "C" void Sleep(DWORD milliseconds) {
@@ -394,9 +313,6 @@ extern "C" void Sleep(DWORD milliseconds) {
     }
     qp::WaitForever(milliseconds);
 }
-
-extern "C" DWORD GetTickCount(void) { return static_cast<DWORD>(qp::BootMilliseconds()); }
-extern "C" ULONGLONG GetTickCount64(void) { return qp::BootMilliseconds(); }
 
 extern "C" BOOL OpenProcessToken(HANDLE process, DWORD, PHANDLE token) {
     if (process != qp::kCurrentProcess) {
@@ -409,17 +325,4 @@ extern "C" BOOL OpenProcessToken(HANDLE process, DWORD, PHANDLE token) {
     }
     *token = qp::InsertHandle(std::make_shared<qp::TokenObject>());
     return TRUE;
-}
-
-extern "C" LONG InterlockedIncrement(LONG volatile* target) { return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST); }
-extern "C" LONG InterlockedDecrement(LONG volatile* target) { return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST); }
-extern "C" LONG InterlockedExchange(LONG volatile* target, LONG value) {
-    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
-}
-extern "C" LONG InterlockedExchangeAdd(LONG volatile* target, LONG value) {
-    return __atomic_fetch_add(target, value, __ATOMIC_SEQ_CST);
-}
-extern "C" LONG InterlockedCompareExchange(LONG volatile* target, LONG exchange, LONG comparand) {
-    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
-    return comparand;
 }

@@ -1,5 +1,5 @@
-// Kernel objects behind HANDLEs: events, threads, process tokens; waits, sleeps, tick counts and the
-// interlocked operations. Handle values are process-local and never reused.
+// Kernel objects behind HANDLEs: events, threads, process tokens; waits and sleeps. Handle values
+// are process-local and never reused.
 #pragma once
 
 #include "wintypes.h"
@@ -18,7 +18,6 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 
-#define STILL_ACTIVE 259u
 #define CREATE_SUSPENDED 0x00000004u
 #define STACK_SIZE_PARAM_IS_A_RESERVATION 0x00010000u
 
@@ -29,16 +28,12 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #define THREAD_PRIORITY_HIGHEST 2
 #define THREAD_PRIORITY_IDLE (-15)
 #define THREAD_PRIORITY_TIME_CRITICAL 15
-#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 
 #define TOKEN_QUERY 0x0008u
-#define DUPLICATE_CLOSE_SOURCE 0x00000001u
-#define DUPLICATE_SAME_ACCESS 0x00000002u
 
 QP_BEGIN_C
 // The pseudo handle: valid only in the calling process; CloseHandle accepts and ignores it.
 QP_API HANDLE GetCurrentProcess(void);
-QP_API DWORD GetCurrentProcessId(void);
 // The kernel's thread id of the caller.
 QP_API DWORD GetCurrentThreadId(void);
 
@@ -47,16 +42,12 @@ QP_API DWORD GetCurrentThreadId(void);
 QP_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 QP_API BOOL SetEvent(HANDLE event);
 QP_API BOOL ResetEvent(HANDLE event);
-QP_API BOOL PulseEvent(HANDLE event);
 
 // Waits for an event or for a thread's end. WAIT_FAILED with ERROR_INVALID_HANDLE for a handle
 // that is not open or cannot be waited on.
 QP_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // Closes any handle made here (events, threads, tokens).
 QP_API BOOL CloseHandle(HANDLE handle);
-// Only within this process: both process handles must be GetCurrentProcess().
-QP_API BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, PHANDLE target,
-                            DWORD desiredAccess, BOOL inheritHandle, DWORD options);
 
 // The thread handle is signalled when the thread has ended. Flags: CREATE_SUSPENDED (the routine
 // waits for ResumeThread) and STACK_SIZE_PARAM_IS_A_RESERVATION.
@@ -64,22 +55,11 @@ QP_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, L
                            LPVOID parameter, DWORD flags, LPDWORD threadId);
 // Returns the suspend count before the call; (DWORD)-1 on failure.
 QP_API DWORD ResumeThread(HANDLE thread);
-QP_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
-// Priorities are recorded but not applied: raising one needs privileges on this system.
+// Priorities are checked but not applied: raising one needs privileges on this system.
 QP_API BOOL SetThreadPriority(HANDLE thread, int priority);
-QP_API int GetThreadPriority(HANDLE thread);
 
 QP_API void Sleep(DWORD milliseconds);
-// Milliseconds since the system started, suspended time included.
-QP_API DWORD GetTickCount(void);
-QP_API ULONGLONG GetTickCount64(void);
 
 // A handle to the calling process's token; closed with CloseHandle.
 QP_API BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
-
-QP_API LONG InterlockedIncrement(LONG volatile* target);
-QP_API LONG InterlockedDecrement(LONG volatile* target);
-QP_API LONG InterlockedExchange(LONG volatile* target, LONG value);
-QP_API LONG InterlockedCompareExchange(LONG volatile* target, LONG exchange, LONG comparand);
-QP_API LONG InterlockedExchangeAdd(LONG volatile* target, LONG value);
 QP_END_C
