@@ -1,5 +1,5 @@
-// Cases of the shared test sources that check what only the Linux platform layer does, or that ask
-// more of the clock than Windows gives. Each is skipped here with its reason, before its body runs.
+// Cases of the shared test sources that check what only the Linux platform layer does. Each is
+// skipped here with its reason, before its body runs.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,11 +12,6 @@ struct Skip {
 };
 
 const Skip kSkips[] = {
-    {"Thread.ClosingTheHandleLeavesTheThreadRunning",
-     "DuplicateHandle with no access asked for and without DUPLICATE_SAME_ACCESS gives a handle that cannot be "
-     "waited on under Windows; the Linux layer ignores the access mask"},
-    {"Time.SleepAndTickCountAgree",
-     "GetTickCount advances in steps of the system timer on Windows, so a 60 ms Sleep may count as less than 55 ms"},
     {"JsonDocument.FailedParseEmptiesTheHolderAndReportsTheRest",
      "OutputDebugStringA writes to the debugger on Windows, not to standard error, where the case looks for it"},
 };
