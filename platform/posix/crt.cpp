@@ -44,17 +44,6 @@ extern "C" int _stricmp(const char* a, const char* b) {
     }
 }
 
-extern "C" int _strnicmp(const char* a, const char* b, size_t count) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
-    for (; count > 0; --count, ++p, ++q) {
-        const int x = FoldAscii(*p), y = FoldAscii(*q);
-        if (x != y) return x - y;
-        if (x == 0) return 0;
-    }
-    return 0;
-}
-
 extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
     const int r = _stricmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b));
     return r < 0 ? -1 : (r > 0 ? 1 : 0);

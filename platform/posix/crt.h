@@ -9,7 +9,6 @@ typedef int errno_t;
 QP_BEGIN_C
 // Compares ignoring the case of A-Z only (the "C" locale); other bytes compare as unsigned values.
 QP_API int _stricmp(const char* a, const char* b);
-QP_API int _strnicmp(const char* a, const char* b, size_t count);
 // Multibyte comparison without regard to case; with the single-byte code pages used here it folds A-Z.
 QP_API int _mbsicmp(const unsigned char* a, const unsigned char* b);
 QP_API __time64_t _mkgmtime64(struct tm* tm);

@@ -74,10 +74,3 @@ std::string TranslatePath(const char* windowsPath) {
 }
 
 }  // namespace qp
-
-extern "C" DWORD QpTranslatePath(LPCSTR path, LPSTR buffer, DWORD size) {
-    const std::string translated = qp::TranslatePath(path);
-    if (!buffer || translated.size() + 1 > size) return static_cast<DWORD>(translated.size() + 1);
-    std::memcpy(buffer, translated.c_str(), translated.size() + 1);
-    return static_cast<DWORD>(translated.size());
-}

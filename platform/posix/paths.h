@@ -1,6 +1,6 @@
 // Windows-style paths on this system. The library builds its file paths the Windows way, from the
 // profile directory and backslashes; the platform's file functions pass them through
-// QpTranslatePath, which:
+// qp::TranslatePath, which:
 //   1. turns every "\" into "/" and collapses runs of "/" into one;
 //   2. maps "<profile>/AppData/Local" and what lies below it (the folder names compared without
 //      regard to case; <profile> being what GetUserProfileDirectoryA gives) to the user's data
@@ -20,9 +20,3 @@ std::string HomeDirectory();
 std::string TranslatePath(const char* windowsPath);
 }  // namespace qp
 #endif
-
-QP_BEGIN_C
-// Writes the translated path with its NUL and returns its length without the NUL; when the buffer
-// is too small, returns the size it needs (NUL included) and writes nothing.
-QP_API DWORD QpTranslatePath(LPCSTR path, LPSTR buffer, DWORD size);
-QP_END_C

@@ -316,23 +316,6 @@ extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def
     return CopyText(ReadValue(ini, section, key, value) ? value : fallback, buffer, size);
 }
 
-extern "C" UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
-    if (!section || !key || !fileName) return static_cast<UINT>(defaultValue);
-    IniFile ini;
-    {
-        std::lock_guard<std::mutex> lock(ProfileMutex());
-        Load(qp::TranslatePath(fileName), ini);
-    }
-    std::string value;
-    if (!ReadValue(ini, section, key, value) || value.empty()) return static_cast<UINT>(defaultValue);
-    size_t i = 0;
-    bool negative = false;
-    if (value[i] == '-' || value[i] == '+') negative = value[i++] == '-';
-    UINT number = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) number = number * 10u + (value[i] - '0');
-    return negative ? 0u - number : number;
-}
-
 extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
     if (!section) {
         if (!key && !value) return TRUE;  // a request to flush: nothing is cached here

@@ -6,7 +6,7 @@
 // (" or ') removed. Lines before the first section, comment lines (";") and other lines are kept as
 // they are. A file is written back with the line ending it already uses (CR LF for a new file).
 //
-// Paths go through QpTranslatePath (paths.h). A write replaces the file atomically (a temporary file
+// Paths go through qp::TranslatePath (paths.h). A write replaces the file atomically (a temporary file
 // in the same folder, then a rename), creates missing parent folders, and gives a new file the mode
 // 0600, since it may hold credentials. Within the process the profile functions are serialised;
 // between processes the last writer wins.
@@ -23,9 +23,6 @@ QP_BEGIN_C
 // or key gives the default.
 QP_API DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
                                       LPCSTR fileName);
-// The value read as a decimal number (leading digits, optional sign); the default when the key is
-// missing or its value is empty.
-QP_API UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
 // Sets the key's value (an empty value keeps "key="); a null value deletes the key, a null key the
 // whole section. A key that exists keeps its spelling; a new key goes after the section's last entry,
 // a new section at the end of the file.
