@@ -67,20 +67,9 @@ BOOL CInternetSession::SetOption(DWORD option, DWORD value, DWORD flags) {
     return SetOption(option, &value, sizeof(value), flags);
 }
 
-BOOL CInternetSession::QueryOption(DWORD option, LPVOID buffer, LPDWORD length) const {
-    return InternetQueryOptionA(m_hSession, option, buffer, length);
-}
-
-BOOL CInternetSession::QueryOption(DWORD option, DWORD& value) const {
-    DWORD length = sizeof(value);
-    return InternetQueryOptionA(m_hSession, option, &value, &length);
-}
-
 // ---- CInternetConnection, CHttpConnection ----
 
-CInternetConnection::CInternetConnection(CInternetSession* session, LPCSTR server, INTERNET_PORT port,
-                                         DWORD_PTR context)
-    : m_pSession(session), m_strServerName(server), m_nPort(port), m_dwContext(context) {}
+CInternetConnection::CInternetConnection(DWORD_PTR context) : m_dwContext(context) {}
 
 CInternetConnection::~CInternetConnection() { Close(); }
 
@@ -99,14 +88,9 @@ BOOL CInternetConnection::SetOption(DWORD option, DWORD value, DWORD flags) {
     return SetOption(option, &value, sizeof(value), flags);
 }
 
-BOOL CInternetConnection::QueryOption(DWORD option, DWORD& value) const {
-    DWORD length = sizeof(value);
-    return InternetQueryOptionA(m_hConnection, option, &value, &length);
-}
-
 CHttpConnection::CHttpConnection(CInternetSession* session, LPCSTR server, INTERNET_PORT port, LPCSTR userName,
                                  LPCSTR password, DWORD flags)
-    : CInternetConnection(session, server, port, session->GetContext()), m_dwFlags(flags) {
+    : CInternetConnection(session->GetContext()), m_dwFlags(flags) {
     m_hConnection = InternetConnectA(*session, server, port, userName, password, INTERNET_SERVICE_HTTP, flags,
                                      m_dwContext);
     if (!m_hConnection) AfxThrowInternetException(m_dwContext);
@@ -121,7 +105,7 @@ CHttpFile* CHttpConnection::OpenRequest(LPCSTR verb, LPCSTR objectName, LPCSTR r
                                         LPCSTR* acceptTypes, LPCSTR version, DWORD flags) {
     HINTERNET request = HttpOpenRequestA(m_hConnection, verb, objectName, version, referer, acceptTypes,
                                          flags, context);
-    return new CHttpFile(request, verb, objectName, this, context);
+    return new CHttpFile(request, context);
 }
 
 CHttpFile* CHttpConnection::OpenRequest(int verb, LPCSTR objectName, LPCSTR referer, DWORD_PTR context,
@@ -131,9 +115,7 @@ CHttpFile* CHttpConnection::OpenRequest(int verb, LPCSTR objectName, LPCSTR refe
 
 // ---- CHttpFile ----
 
-CHttpFile::CHttpFile(HINTERNET request, LPCSTR verb, LPCSTR objectName, CHttpConnection* connection,
-                     DWORD_PTR context)
-    : m_hFile(request), m_strVerb(verb), m_strObject(objectName), m_pConnection(connection), m_dwContext(context) {}
+CHttpFile::CHttpFile(HINTERNET request, DWORD_PTR context) : m_hFile(request), m_dwContext(context) {}
 
 CHttpFile::~CHttpFile() { Close(); }
 
@@ -198,10 +180,6 @@ BOOL CHttpFile::QueryInfo(DWORD infoLevel, DWORD& value, LPDWORD index) const {
     return HttpQueryInfoA(m_hFile, infoLevel | HTTP_QUERY_FLAG_NUMBER, &value, &length, index);
 }
 
-BOOL CHttpFile::QueryInfoStatusCode(DWORD& status) const {
-    return QueryInfo(HTTP_QUERY_STATUS_CODE, status);
-}
-
 UINT CHttpFile::Read(void* buffer, UINT count) {
     DWORD got = 0;
     if (!InternetReadFile(m_hFile, buffer, count, &got)) AfxThrowInternetException(m_dwContext);
@@ -214,22 +192,4 @@ BOOL CHttpFile::SetOption(DWORD option, LPVOID buffer, DWORD length, DWORD) {
 
 BOOL CHttpFile::SetOption(DWORD option, DWORD value, DWORD flags) {
     return SetOption(option, &value, sizeof(value), flags);
-}
-
-BOOL CHttpFile::QueryOption(DWORD option, LPVOID buffer, LPDWORD length) const {
-    return InternetQueryOptionA(m_hFile, option, buffer, length);
-}
-
-BOOL CHttpFile::QueryOption(DWORD option, DWORD& value) const {
-    DWORD length = sizeof(value);
-    return InternetQueryOptionA(m_hFile, option, &value, &length);
-}
-
-CString CHttpFile::GetFileURL() const {
-    CString url;
-    DWORD length = 2048;
-    char* buffer = url.GetBuffer(int(length));
-    const BOOL ok = InternetQueryOptionA(m_hFile, INTERNET_OPTION_URL, buffer, &length);
-    url.ReleaseBuffer(ok ? int(length) : 0);
-    return url;
 }

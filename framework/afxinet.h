@@ -59,8 +59,6 @@ public:
 
     BOOL SetOption(DWORD option, LPVOID buffer, DWORD length, DWORD flags = 0);
     BOOL SetOption(DWORD option, DWORD value, DWORD flags = 0);
-    BOOL QueryOption(DWORD option, LPVOID buffer, LPDWORD length) const;
-    BOOL QueryOption(DWORD option, DWORD& value) const;
 
     virtual void Close();
     DWORD_PTR GetContext() const { return m_dwContext; }
@@ -79,21 +77,15 @@ public:
 
     BOOL SetOption(DWORD option, LPVOID buffer, DWORD length, DWORD flags = 0);
     BOOL SetOption(DWORD option, DWORD value, DWORD flags = 0);
-    BOOL QueryOption(DWORD option, DWORD& value) const;
 
     virtual void Close();
-    CInternetSession* GetSession() const { return m_pSession; }
-    CString GetServerName() const { return m_strServerName; }
     DWORD_PTR GetContext() const { return m_dwContext; }
     operator HINTERNET() const { return m_hConnection; }
 
 protected:
-    CInternetConnection(CInternetSession* session, LPCSTR server, INTERNET_PORT port, DWORD_PTR context);
+    explicit CInternetConnection(DWORD_PTR context);
 
     HINTERNET m_hConnection = nullptr;
-    CInternetSession* m_pSession;
-    CString m_strServerName;
-    INTERNET_PORT m_nPort;
     DWORD_PTR m_dwContext;
 };
 
@@ -134,8 +126,7 @@ protected:
 
 class CHttpFile {
 public:
-    CHttpFile(HINTERNET request, LPCSTR verb, LPCSTR objectName, CHttpConnection* connection,
-              DWORD_PTR context);
+    CHttpFile(HINTERNET request, DWORD_PTR context);
     virtual ~CHttpFile();
     CHttpFile(const CHttpFile&) = delete;
     CHttpFile& operator=(const CHttpFile&) = delete;
@@ -153,28 +144,18 @@ public:
     BOOL QueryInfo(DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength, LPDWORD index = nullptr) const;
     BOOL QueryInfo(DWORD infoLevel, CString& text, LPDWORD index = nullptr) const;
     BOOL QueryInfo(DWORD infoLevel, DWORD& value, LPDWORD index = nullptr) const;
-    BOOL QueryInfoStatusCode(DWORD& status) const;
 
     // Reads up to `count` body bytes; 0 at the end. Raises CInternetException on failure.
     UINT Read(void* buffer, UINT count);
 
     BOOL SetOption(DWORD option, LPVOID buffer, DWORD length, DWORD flags = 0);
     BOOL SetOption(DWORD option, DWORD value, DWORD flags = 0);
-    BOOL QueryOption(DWORD option, LPVOID buffer, LPDWORD length) const;
-    BOOL QueryOption(DWORD option, DWORD& value) const;
 
     virtual void Close();
-    CString GetVerb() const { return m_strVerb; }
-    CString GetObjectName() const { return m_strObject; }
-    CString GetFileURL() const;
-    CHttpConnection* GetConnection() const { return m_pConnection; }
     DWORD_PTR GetContext() const { return m_dwContext; }
     operator HINTERNET() const { return m_hFile; }
 
 protected:
     HINTERNET m_hFile;
-    CString m_strVerb;
-    CString m_strObject;
-    CHttpConnection* m_pConnection;
     DWORD_PTR m_dwContext;
 };

@@ -413,18 +413,6 @@ DWORD* DefaultTimeout(Defaults& d, DWORD option) {
     }
 }
 
-// The value a handle sees for a setting: its own, else the nearest one above (else none: the
-// process default applies).
-template <typename T, typename Pick>
-std::optional<T> Effective(const Object& object, Pick pick) {
-    for (const Object* o = &object; o; o = o->parent.get()) {
-        std::lock_guard<std::mutex> lock(o->mutex);
-        const std::optional<T>* value = pick(o->settings);
-        if (*value) return *value;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 extern "C" HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass, DWORD flags) {
@@ -620,18 +608,6 @@ extern "C" BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRea
     return TRUE;
 }
 
-extern "C" BOOL InternetQueryDataAvailable(HINTERNET file, LPDWORD bytesAvailable, DWORD, DWORD_PTR) {
-    auto request = FindAs<Request>(file, Kind::Request);
-    if (!request) return FALSE;
-    if (!bytesAvailable) return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard<std::mutex> lock(request->mutex);
-    const Answer& answer = request->answer;
-    if (!answer.present) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
-    *bytesAvailable = DWORD(answer.body.size() - answer.readPos);
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
-}
-
 extern "C" BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
     if (!handle) {
         // Process-wide defaults: only the timeouts.
@@ -693,129 +669,9 @@ extern "C" BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer
     return TRUE;
 }
 
-extern "C" BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bufferLength) {
-    if (!bufferLength) return Fail(ERROR_INVALID_PARAMETER);
-    if (!handle) {
-        Defaults& d = ProcessDefaults();
-        DWORD* source = DefaultTimeout(d, option);
-        if (!source) return Fail(ERROR_INTERNET_INVALID_OPTION);
-        DWORD value;
-        {
-            std::lock_guard<std::mutex> lock(d.mutex);
-            value = *source;
-        }
-        if (!CopyNumber(value, false, buffer, bufferLength)) return FALSE;
-        SetLastError(ERROR_SUCCESS);
-        return TRUE;
-    }
-    std::shared_ptr<Object> object = Handles().Find(handle);
-    if (!object) return Fail(ERROR_INVALID_HANDLE);
-
-    BOOL ok;
-    switch (option) {
-        case INTERNET_OPTION_HANDLE_TYPE: {
-            const DWORD type = object->kind == Kind::Session      ? INTERNET_HANDLE_TYPE_INTERNET
-                               : object->kind == Kind::Connection ? INTERNET_HANDLE_TYPE_CONNECT_HTTP
-                                                                  : INTERNET_HANDLE_TYPE_HTTP_REQUEST;
-            ok = CopyNumber(type, false, buffer, bufferLength);
-            break;
-        }
-        case INTERNET_OPTION_CONNECT_TIMEOUT:
-        case INTERNET_OPTION_SEND_TIMEOUT:
-        case INTERNET_OPTION_RECEIVE_TIMEOUT:
-        case INTERNET_OPTION_DATA_SEND_TIMEOUT:
-        case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT: {
-            std::optional<DWORD> value =
-                Effective<DWORD>(*object, [option](const Settings& s) { return TimeoutSetting(s, option); });
-            if (!value) {
-                Defaults& d = ProcessDefaults();
-                std::lock_guard<std::mutex> lock(d.mutex);
-                value = *DefaultTimeout(d, option);
-            }
-            ok = CopyNumber(*value, false, buffer, bufferLength);
-            break;
-        }
-        case INTERNET_OPTION_USERNAME:
-        case INTERNET_OPTION_PASSWORD:
-        case INTERNET_OPTION_PROXY_USERNAME:
-        case INTERNET_OPTION_PROXY_PASSWORD: {
-            std::optional<std::string> value =
-                Effective<std::string>(*object, [option](const Settings& s) { return TextSetting(s, option); });
-            ok = CopyText(value.value_or(std::string()), buffer, bufferLength);
-            break;
-        }
-        case INTERNET_OPTION_USER_AGENT: {
-            const Object* top = object.get();
-            while (top->parent) top = top->parent.get();
-            std::string agent;
-            {
-                std::lock_guard<std::mutex> lock(top->mutex);
-                agent = static_cast<const Session*>(top)->agent;
-            }
-            ok = CopyText(agent, buffer, bufferLength);
-            break;
-        }
-        case INTERNET_OPTION_CONTEXT_VALUE: {
-            DWORD_PTR context;
-            {
-                std::lock_guard<std::mutex> lock(object->mutex);
-                context = object->context;
-            }
-            if (!buffer || *bufferLength < sizeof(DWORD_PTR)) {
-                *bufferLength = sizeof(DWORD_PTR);
-                return Fail(ERROR_INSUFFICIENT_BUFFER);
-            }
-            std::memcpy(buffer, &context, sizeof(DWORD_PTR));
-            *bufferLength = sizeof(DWORD_PTR);
-            ok = TRUE;
-            break;
-        }
-        case INTERNET_OPTION_PARENT_HANDLE: {
-            HINTERNET parent = object->parent ? object->parent->handle : nullptr;
-            if (!buffer || *bufferLength < sizeof(HINTERNET)) {
-                *bufferLength = sizeof(HINTERNET);
-                return Fail(ERROR_INSUFFICIENT_BUFFER);
-            }
-            std::memcpy(buffer, &parent, sizeof(HINTERNET));
-            *bufferLength = sizeof(HINTERNET);
-            ok = TRUE;
-            break;
-        }
-        case INTERNET_OPTION_SECURITY_FLAGS:
-        case INTERNET_OPTION_URL: {
-            if (object->kind != Kind::Request) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
-            auto& request = static_cast<Request&>(*object);
-            std::lock_guard<std::mutex> lock(request.mutex);
-            const auto& connection = static_cast<const Connection&>(*request.parent);
-            if (option == INTERNET_OPTION_URL) {
-                std::string url = request.answer.present ? request.answer.url : std::string();
-                if (url.empty()) url = ComposeUrl(request, connection, false);
-                ok = CopyText(url, buffer, bufferLength);
-            } else {
-                const bool secure = IsSecure(request, connection);
-                ok = CopyNumber(request.securityFlags | (secure ? SECURITY_FLAG_SECURE : 0), false, buffer,
-                                bufferLength);
-            }
-            break;
-        }
-        default:
-            return Fail(ERROR_INTERNET_INVALID_OPTION);
-    }
-    if (!ok) return FALSE;
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
-}
-
 extern "C" BOOL InternetCloseHandle(HINTERNET handle) {
     if (!handle || !Handles().Close(handle)) return Fail(ERROR_INVALID_HANDLE);
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
 
-extern "C" BOOL InternetGetLastResponseInfoA(LPDWORD error, LPSTR buffer, LPDWORD bufferLength) {
-    if (!error || !bufferLength) return Fail(ERROR_INVALID_PARAMETER);
-    *error = 0;
-    if (!CopyText(LastTransferText(), buffer, bufferLength)) return FALSE;
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
-}

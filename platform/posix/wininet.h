@@ -8,7 +8,7 @@
 //   HttpQueryInfoA reads the final answer's status line and headers as received (after followed
 //   redirects), InternetReadFile hands the body out in chunks and gives 0 bytes at the end.
 // - Certificates are always verified fully (chain and host name). The INTERNET_FLAG_IGNORE_CERT_*
-//   flags and SECURITY_FLAG_IGNORE_* options are accepted and reported back, but they do not switch
+//   flags and SECURITY_FLAG_IGNORE_* options are accepted, but they do not switch
 //   verification off. The trust store is libcurl's default, or the file named by the environment
 //   variable SSL_CERT_FILE (and the folder SSL_CERT_DIR) when set, as with OpenSSL.
 // - INTERNET_OPEN_TYPE_PRECONFIG takes the proxy from the usual environment variables (http_proxy,
@@ -16,11 +16,10 @@
 // - Timeouts (milliseconds; settable per handle, or process-wide with a null handle): connect 30 s;
 //   receive 60 s, the longest time without any data moving in either direction (counted in whole
 //   seconds, at least one); and a fixed cap of 5 minutes on the whole exchange, so no request waits
-//   forever. The send timeout is kept and reported but the receive timeout governs.
+//   forever. The send timeout is accepted but the receive timeout governs.
 // - Every failing function returns FALSE or null and sets GetLastError() to a WinINet error number
 //   (120xx, 121xx) or a general one (ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER, ...).
-//   FormatMessageA gives the message text of each of them; InternetGetLastResponseInfoA gives the
-//   transfer library's own description of the calling thread's last failed send.
+//   FormatMessageA gives the message text of each of them.
 #pragma once
 
 #include <cstdarg>
@@ -81,7 +80,7 @@ typedef WORD INTERNET_PORT;
 #define INTERNET_FLAG_TRANSFER_ASCII 0x00000001u
 #define INTERNET_FLAG_TRANSFER_BINARY 0x00000002u
 
-// Options of InternetSetOptionA and InternetQueryOptionA.
+// Options of InternetSetOptionA.
 #define INTERNET_OPTION_CALLBACK 1
 #define INTERNET_OPTION_CONNECT_TIMEOUT 2
 #define INTERNET_OPTION_CONNECT_RETRIES 3
@@ -106,11 +105,6 @@ typedef WORD INTERNET_PORT;
 #define INTERNET_OPTION_PROXY_USERNAME 43
 #define INTERNET_OPTION_PROXY_PASSWORD 44
 #define INTERNET_OPTION_CONTEXT_VALUE 45
-
-// Values of INTERNET_OPTION_HANDLE_TYPE.
-#define INTERNET_HANDLE_TYPE_INTERNET 1
-#define INTERNET_HANDLE_TYPE_CONNECT_HTTP 4
-#define INTERNET_HANDLE_TYPE_HTTP_REQUEST 13
 
 // Bits of INTERNET_OPTION_SECURITY_FLAGS.
 #define SECURITY_FLAG_SECURE 0x00000001u
@@ -305,11 +299,8 @@ QP_API BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headersLen
                              DWORD optionalLength);
 QP_API BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength, LPDWORD index);
 QP_API BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead);
-QP_API BOOL InternetQueryDataAvailable(HINTERNET file, LPDWORD bytesAvailable, DWORD flags, DWORD_PTR context);
 QP_API BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength);
-QP_API BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bufferLength);
 QP_API BOOL InternetCloseHandle(HINTERNET handle);
-QP_API BOOL InternetGetLastResponseInfoA(LPDWORD error, LPSTR buffer, LPDWORD bufferLength);
 
 QP_API DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                             DWORD size, va_list* arguments);

@@ -73,7 +73,7 @@ TEST_F(AfxInet, PostWithHeadersAndBodyThenQueriesAndChunkedReads) {
     EXPECT_TRUE(file->SendRequest(headers, body, DWORD(sizeof(body) - 1)));
 
     DWORD status = 0;
-    ASSERT_TRUE(file->QueryInfoStatusCode(status));
+    ASSERT_TRUE(file->QueryInfo(HTTP_QUERY_STATUS_CODE, status));
     EXPECT_EQ(200u, status);
     CString text;
     ASSERT_TRUE(file->QueryInfo(HTTP_QUERY_STATUS_TEXT, text));
@@ -154,7 +154,7 @@ TEST_F(AfxInet, ProxyRefusalThenCredentialsOnTheSameRequest) {
     std::unique_ptr<CHttpFile> file(connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, "/x"));
     file->SendRequest();
     DWORD status = 0;
-    ASSERT_TRUE(file->QueryInfoStatusCode(status));
+    ASSERT_TRUE(file->QueryInfo(HTTP_QUERY_STATUS_CODE, status));
     EXPECT_EQ(407u, status);
     char drain[100];
     while (file->Read(drain, sizeof(drain))) {
@@ -164,7 +164,7 @@ TEST_F(AfxInet, ProxyRefusalThenCredentialsOnTheSameRequest) {
     file->SetOption(INTERNET_OPTION_PROXY_USERNAME, user, 2);
     file->SetOption(INTERNET_OPTION_PROXY_PASSWORD, password, 6);
     file->SendRequest();
-    ASSERT_TRUE(file->QueryInfoStatusCode(status));
+    ASSERT_TRUE(file->QueryInfo(HTTP_QUERY_STATUS_CODE, status));
     EXPECT_EQ(200u, status);
     EXPECT_EQ("Basic bWU6c2VjcmV0", server.Requests().at(1).Header("Proxy-Authorization"));
 }
