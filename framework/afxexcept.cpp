@@ -37,5 +37,4 @@ BOOL COleException::GetErrorMessage(LPSTR buffer, UINT maxChars, UINT* helpConte
 
 void AfxThrowMemoryException() { throw new CMemoryException(); }
 void AfxThrowInvalidArgException() { throw new CInvalidArgException(); }
-void AfxThrowNotSupportedException() { throw new CNotSupportedException(); }
 void AfxThrowOleException(HRESULT sc) { throw new COleException(sc); }

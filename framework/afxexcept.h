@@ -44,11 +44,6 @@ public:
     CInvalidArgException() : CSimpleException("Invalid argument.") {}
 };
 
-class CNotSupportedException : public CSimpleException {
-public:
-    CNotSupportedException() : CSimpleException("Operation not supported.") {}
-};
-
 class COleException : public CException {
 public:
     explicit COleException(HRESULT sc) : m_sc(sc) {}
@@ -59,5 +54,4 @@ public:
 
 [[noreturn]] void AfxThrowMemoryException();
 [[noreturn]] void AfxThrowInvalidArgException();
-[[noreturn]] void AfxThrowNotSupportedException();
 [[noreturn]] void AfxThrowOleException(HRESULT sc);

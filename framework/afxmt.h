@@ -4,16 +4,9 @@
 #include "platform/win32api.h"
 #include "framework/afxexcept.h"
 
-class CSyncObject {
-public:
-    virtual ~CSyncObject() = default;
-    virtual BOOL Lock(DWORD timeout = INFINITE) = 0;
-    virtual BOOL Unlock() = 0;
-};
-
 // A Win32 critical section made with spin count 0. A failure to make it is thrown as the
 // HRESULT of the Win32 error: a memory exception for E_OUTOFMEMORY, an OLE exception otherwise.
-class CCriticalSection : public CSyncObject {
+class CCriticalSection {
 public:
     CCriticalSection() {
         if (!InitializeCriticalSectionAndSpinCount(&m_sect, 0)) {
@@ -22,42 +15,30 @@ public:
             AfxThrowOleException(hr);
         }
     }
-    ~CCriticalSection() override { DeleteCriticalSection(&m_sect); }
+    ~CCriticalSection() { DeleteCriticalSection(&m_sect); }
     CCriticalSection(const CCriticalSection&) = delete;
     CCriticalSection& operator=(const CCriticalSection&) = delete;
-
-    operator CRITICAL_SECTION*() { return &m_sect; }
-    BOOL Lock(DWORD = INFINITE) override {
-        EnterCriticalSection(&m_sect);
-        return TRUE;
-    }
-    BOOL Unlock() override {
-        LeaveCriticalSection(&m_sect);
-        return TRUE;
-    }
 
     CRITICAL_SECTION m_sect;
 };
 
-// A Win32 event. Auto-reset unless asked otherwise: a Lock that succeeds takes the signal with it.
+// A Win32 event. Auto-reset unless asked otherwise: a wait that succeeds takes the signal with it.
 // Named events are shared within the process. A failure to make the event is thrown as a memory
 // exception.
-class CEvent : public CSyncObject {
+class CEvent {
 public:
     explicit CEvent(BOOL initiallyOwn = FALSE, BOOL manualReset = FALSE, LPCSTR name = nullptr,
                     LPSECURITY_ATTRIBUTES security = nullptr)
         : m_hObject(CreateEventA(security, manualReset, initiallyOwn, name)) {
         if (!m_hObject) AfxThrowMemoryException();
     }
-    ~CEvent() override { CloseHandle(m_hObject); }
+    ~CEvent() { CloseHandle(m_hObject); }
     CEvent(const CEvent&) = delete;
     CEvent& operator=(const CEvent&) = delete;
 
     operator HANDLE() const { return m_hObject; }
     BOOL SetEvent() { return ::SetEvent(m_hObject); }
     BOOL ResetEvent() { return ::ResetEvent(m_hObject); }
-    BOOL Lock(DWORD timeout = INFINITE) override { return WaitForSingleObject(m_hObject, timeout) == WAIT_OBJECT_0; }
-    BOOL Unlock() override { return TRUE; }
 
     HANDLE m_hObject;
 };

@@ -90,19 +90,7 @@ struct MessageScope {
 
 CObject* CRuntimeClass::CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
 
-BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* baseClass) const {
-    for (const CRuntimeClass* c = this; c; c = c->m_pBaseClass)
-        if (c == baseClass) return TRUE;
-    return FALSE;
-}
-
 const CRuntimeClass CObject::classCObject = {"CObject", int(sizeof(CObject)), 0xFFFF, nullptr, nullptr};
-
-CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
-
-BOOL CObject::IsKindOf(const CRuntimeClass* runtimeClass) const {
-    return GetRuntimeClass()->IsDerivedFrom(runtimeClass);
-}
 
 // CCmdTarget
 
@@ -136,7 +124,6 @@ BOOL CCmdTarget::OnCmdMsg(UINT id, int code) {
 
 void CCmdTarget::BeginWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
 void CCmdTarget::EndWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
-void CCmdTarget::RestoreWaitCursor() { BeginWaitCursor(); }
 
 // CWnd
 
@@ -193,12 +180,6 @@ HWND CWnd::Detach() {
     return window;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-    if (!parent) return FALSE;
-    HWND control = ::GetDlgItem(parent->m_hWnd, int(id));
-    return control ? Attach(control) : FALSE;
-}
-
 void CWnd::BindControl(CWnd* control) { m_boundControls.push_back(control); }
 
 void CWnd::ReleaseWindow() {
@@ -214,49 +195,8 @@ void CWnd::GetDlgItem(int id, HWND* window) const {
     if (window) *window = ::GetDlgItem(m_hWnd, id);
 }
 
-int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
-
-void CWnd::SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-
-int CWnd::GetDlgItemText(int id, LPSTR buffer, int size) const {
-    return int(::GetDlgItemTextA(m_hWnd, id, buffer, size));
-}
-
-int CWnd::GetDlgItemText(int id, CString& text) const {
-    HWND control = ::GetDlgItem(m_hWnd, id);
-    const int length = control ? ::GetWindowTextLengthA(control) : 0;
-    LPSTR buffer = text.GetBuffer(length);
-    buffer[0] = 0;
-    if (control) ::GetWindowTextA(control, buffer, length + 1);
-    text.ReleaseBuffer();
-    return text.GetLength();
-}
-
-void CWnd::SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
-
-int CWnd::GetWindowText(LPSTR buffer, int size) const { return ::GetWindowTextA(m_hWnd, buffer, size); }
-
-void CWnd::GetWindowText(CString& text) const {
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    LPSTR buffer = text.GetBuffer(length);
-    ::GetWindowTextA(m_hWnd, buffer, length + 1);
-    text.ReleaseBuffer();
-}
-
-int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
-}
-
-LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam);
 }
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
@@ -270,21 +210,14 @@ HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
         SendMessage(WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
 }
 
-HICON CWnd::GetIcon(BOOL bigIcon) const {
-    return reinterpret_cast<HICON>(::SendMessageA(m_hWnd, WM_GETICON, bigIcon ? ICON_BIG : ICON_SMALL, 0));
-}
-
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
 BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
 BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 
 void CWnd::GetClientRect(LPRECT rect) const {
     if (!::GetClientRect(m_hWnd, rect) && rect) *rect = RECT{0, 0, 0, 0};
 }
-
-void CWnd::Invalidate(BOOL erase) { ::InvalidateRect(m_hWnd, nullptr, erase); }
 
 BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
 

@@ -37,15 +37,13 @@ struct CRuntimeClass {
 
     // A new object of the class, or null when the class cannot be created dynamically.
     CObject* CreateObject() const;
-    BOOL IsDerivedFrom(const CRuntimeClass* baseClass) const;
 };
 
 #define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
 
-#define DECLARE_DYNAMIC(class_name)                   \
-public:                                               \
-    static const CRuntimeClass class##class_name;     \
-    CRuntimeClass* GetRuntimeClass() const override;
+#define DECLARE_DYNAMIC(class_name) \
+public:                             \
+    static const CRuntimeClass class##class_name;
 
 #define DECLARE_DYNCREATE(class_name) \
     DECLARE_DYNAMIC(class_name)       \
@@ -53,8 +51,7 @@ public:                                               \
 
 #define AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, create)                                    \
     const CRuntimeClass class_name::class##class_name = {#class_name, int(sizeof(class_name)), 0xFFFF, create, \
-                                                         RUNTIME_CLASS(base_class_name)};                  \
-    CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+                                                         RUNTIME_CLASS(base_class_name)};
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
     AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
@@ -66,12 +63,9 @@ public:                                               \
 class CObject {
 public:
     static const CRuntimeClass classCObject;
-    virtual CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
     CObject(const CObject&) = delete;
     CObject& operator=(const CObject&) = delete;
-
-    BOOL IsKindOf(const CRuntimeClass* runtimeClass) const;
 
 protected:
     CObject() = default;
@@ -180,7 +174,6 @@ public:
     // Headless: the cursor is only recorded.
     void BeginWaitCursor();
     void EndWaitCursor();
-    void RestoreWaitCursor();
 
     // The first entry for the message (and, for WM_COMMAND, the code and id) along the map chain.
     static const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* map, UINT message, UINT code, UINT id);
@@ -207,36 +200,21 @@ public:
     // another object's.
     BOOL Attach(HWND window);
     HWND Detach();
-    BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
     CWnd* GetDlgItem(int id) const;
     void GetDlgItem(int id, HWND* window) const;
-    int GetDlgCtrlID() const;
-    CWnd* GetParent() const;
-    void SetDlgItemText(int id, LPCSTR text);
-    int GetDlgItemText(int id, LPSTR buffer, int size) const;
-    int GetDlgItemText(int id, CString& text) const;
-    void SetWindowText(LPCSTR text);
-    int GetWindowText(LPSTR buffer, int size) const;
-    void GetWindowText(CString& text) const;
-    int GetWindowTextLength() const;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     // Runs the data exchange: FALSE (save) reads nothing and fills the controls; TRUE reads them.
     // Returns FALSE when a control named by the exchange is missing.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
     HICON SetIcon(HICON icon, BOOL bigIcon);
-    HICON GetIcon(BOOL bigIcon) const;
     BOOL IsIconic() const;
     BOOL ShowWindow(int command);
-    BOOL IsWindowVisible() const;
     BOOL EnableWindow(BOOL enable = TRUE);
     BOOL IsWindowEnabled() const;
     void GetClientRect(LPRECT rect) const;
-    void Invalidate(BOOL erase = TRUE);
     virtual BOOL DestroyWindow();
     int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
 
@@ -291,8 +269,6 @@ class CListBox : public CWnd {
     DECLARE_DYNAMIC(CListBox)
 public:
     int AddString(LPCSTR text);
-    int InsertString(int index, LPCSTR text);
-    int DeleteString(UINT index);
     void ResetContent();
     int GetCount() const;
     int GetText(int index, LPSTR buffer) const;
@@ -377,4 +353,3 @@ int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = UINT(-1));
 // The module whose resources (dialog templates, strings) the class library uses; the application's
 // start-up sets it. A null module means the program itself.
 HINSTANCE AfxGetResourceHandle();
-void AfxSetResourceHandle(HINSTANCE module);

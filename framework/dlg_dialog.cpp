@@ -87,12 +87,6 @@ IMPLEMENT_DYNAMIC(CListBox, CWnd)
 
 int CListBox::AddString(LPCSTR text) { return int(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
 
-int CListBox::InsertString(int index, LPCSTR text) {
-    return int(SendMessage(LB_INSERTSTRING, WPARAM(index), reinterpret_cast<LPARAM>(text)));
-}
-
-int CListBox::DeleteString(UINT index) { return int(SendMessage(LB_DELETESTRING, index, 0)); }
-
 void CListBox::ResetContent() { SendMessage(LB_RESETCONTENT, 0, 0); }
 
 int CListBox::GetCount() const { return int(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
@@ -156,5 +150,3 @@ int AfxMessageBox(UINT promptId, UINT type, UINT helpId) {
 }
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
-
-void AfxSetResourceHandle(HINSTANCE module) { AfxGetModuleState()->m_hCurrentResourceHandle = module; }

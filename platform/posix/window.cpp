@@ -415,11 +415,6 @@ extern "C" LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
     return call->result;
 }
 
-extern "C" LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND control = GetDlgItem(dialog, id);
-    return control ? SendMessageA(control, message, wParam, lParam) : 0;
-}
-
 extern "C" BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -503,14 +498,6 @@ extern "C" HWND GetDlgItem(HWND dialog, int id) {
     return nullptr;
 }
 
-extern "C" int GetDlgCtrlID(HWND window) {
-    return ReadRecord(window, 0, [](const Window& w) { return w.kind == Kind::Control ? w.id : 0; });
-}
-
-extern "C" HWND GetParent(HWND window) {
-    return ReadRecord(window, HWND(nullptr), [](const Window& w) { return w.parent; });
-}
-
 extern "C" BOOL SetWindowTextA(HWND window, LPCSTR text) {
     if (!IsWindow(window)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -534,20 +521,6 @@ extern "C" int GetWindowTextA(HWND window, LPSTR buffer, int size) {
 
 extern "C" int GetWindowTextLengthA(HWND window) {
     return ReadRecord(window, 0, [](const Window& w) { return int(w.text.size()); });
-}
-
-extern "C" BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
-    HWND control = GetDlgItem(dialog, id);
-    return control ? SetWindowTextA(control, text) : FALSE;
-}
-
-extern "C" UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
-    HWND control = GetDlgItem(dialog, id);
-    if (!control) {
-        if (buffer && size > 0) buffer[0] = 0;
-        return 0;
-    }
-    return UINT(GetWindowTextA(control, buffer, size));
 }
 
 extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
@@ -619,10 +592,6 @@ extern "C" BOOL ShowWindow(HWND window, int command) {
     return wasVisible;
 }
 
-extern "C" BOOL IsWindowVisible(HWND window) {
-    return ReadRecord(window, FALSE, [](const Window& w) { return w.visible ? TRUE : FALSE; });
-}
-
 extern "C" BOOL IsIconic(HWND window) {
     return ReadRecord(window, FALSE, [](const Window& w) { return w.iconic ? TRUE : FALSE; });
 }
@@ -655,11 +624,3 @@ extern "C" BOOL GetClientRect(HWND window, LPRECT rect) {
     return TRUE;
 }
 
-extern "C" BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
-    std::lock_guard<std::mutex> lock(S().m);
-    WindowPtr w = FindLocked(window);
-    if (!w) return FALSE;
-    w->needsPaint = true;
-    w->owner->cv.notify_all();
-    return TRUE;
-}

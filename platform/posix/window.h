@@ -69,11 +69,6 @@ typedef struct tagINITCOMMONCONTROLSEX {
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
-// An in-memory dialog template has this platform's layout (the one resources are compiled to).
-typedef QpDialogTemplate DLGTEMPLATE;
-typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
-typedef LPCDLGTEMPLATEA LPCDLGTEMPLATE;
-
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
@@ -289,12 +284,6 @@ QP_BEGIN_C
 // Dialogs. The modal ones return the EndDialog result, or -1 when the template is missing or the
 // window cannot be made (the procedure is then never called).
 QP_API INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
-QP_API INT_PTR DialogBoxIndirectParamA(HINSTANCE module, LPCDLGTEMPLATEA dialogTemplate, HWND parent,
-                                       DLGPROC proc, LPARAM param);
-// Modeless: the window lives until DestroyWindow; its messages are handled by the owner thread's
-// message loop (or any modal loop running on that thread).
-QP_API HWND CreateDialogIndirectParamA(HINSTANCE module, LPCDLGTEMPLATEA dialogTemplate, HWND parent,
-                                       DLGPROC proc, LPARAM param);
 // Marks the dialog ended; its modal loop returns `result` once the current message is handled.
 // May be called from any thread.
 QP_API BOOL EndDialog(HWND dialog, INT_PTR result);
@@ -307,7 +296,6 @@ QP_API BOOL IsDialogMessageA(HWND dialog, LPMSG msg);
 // window that does not exist (any more).
 QP_API BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 QP_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-QP_API LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 // Returns 0 for WM_QUIT, 1 otherwise; waits for a message of the calling thread.
 QP_API BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 QP_API BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
@@ -320,25 +308,18 @@ QP_API void PostQuitMessage(int exitCode);
 QP_API BOOL IsWindow(HWND window);
 QP_API BOOL DestroyWindow(HWND window);
 QP_API HWND GetDlgItem(HWND dialog, int id);
-QP_API int GetDlgCtrlID(HWND window);
-QP_API HWND GetParent(HWND window);
 QP_API BOOL SetWindowTextA(HWND window, LPCSTR text);
 QP_API int GetWindowTextA(HWND window, LPSTR buffer, int size);
 QP_API int GetWindowTextLengthA(HWND window);
-QP_API BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
-QP_API UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
 QP_API LONG_PTR GetWindowLongPtrA(HWND window, int index);
 QP_API LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
-// Visibility and the minimized state are recorded; nothing appears on a screen.
+// The minimized state is recorded; nothing appears on a screen.
 QP_API BOOL ShowWindow(HWND window, int command);
-QP_API BOOL IsWindowVisible(HWND window);
 QP_API BOOL IsIconic(HWND window);
 QP_API BOOL EnableWindow(HWND window, BOOL enable);
 QP_API BOOL IsWindowEnabled(HWND window);
 // The client area in pixels, from the template's dialog units at the shell font's base units.
 QP_API BOOL GetClientRect(HWND window, LPRECT rect);
-// Makes the next message fetch on the owner thread deliver one WM_PAINT to the window.
-QP_API BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 
 // Message boxes: see the notes at the top. Returns the id of the button pressed, 0 on failure.
 QP_API int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

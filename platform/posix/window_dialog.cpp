@@ -291,11 +291,6 @@ LRESULT DialogWndProc(const WindowPtr& window, UINT message, WPARAM wParam, LPAR
 
 using namespace qp::ui;
 
-extern "C" INT_PTR DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND parent, DLGPROC proc,
-                                           LPARAM param) {
-    return ModalDialog(dialogTemplate, parent, proc, param);
-}
-
 extern "C" INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
     const QpDialogTemplate* t = QpFindDialogTemplate(module, templateName);
     if (!t) {
@@ -303,14 +298,6 @@ extern "C" INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND p
         return -1;
     }
     return ModalDialog(t, parent, proc, param);
-}
-
-extern "C" HWND CreateDialogIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND parent, DLGPROC proc,
-                                           LPARAM param) {
-    WindowPtr w = CreateCore(dialogTemplate, parent, proc, param, false, Kind::Dialog);
-    if (!w) return nullptr;
-    std::lock_guard<std::mutex> lock(S().m);
-    return w->alive ? w->handle : nullptr;
 }
 
 extern "C" BOOL EndDialog(HWND dialog, INT_PTR result) {

@@ -8,21 +8,23 @@
 
 namespace {
 
+bool Signalled(const CEvent& event, DWORD timeout) { return WaitForSingleObject(event, timeout) == WAIT_OBJECT_0; }
+
 TEST(CEvent, DefaultsToAutoResetAndNotSignalled) {
     CEvent event;
-    EXPECT_FALSE(event.Lock(0));
+    EXPECT_FALSE(Signalled(event, 0));
     EXPECT_TRUE(event.SetEvent());
-    EXPECT_TRUE(event.Lock(0));
-    EXPECT_FALSE(event.Lock(0)) << "the lock took the signal";
+    EXPECT_TRUE(Signalled(event, 0));
+    EXPECT_FALSE(Signalled(event, 0)) << "the wait took the signal";
     EXPECT_EQ(static_cast<HANDLE>(event), event.m_hObject);
 }
 
 TEST(CEvent, ManualResetAndInitiallySignalled) {
     CEvent event(TRUE, TRUE);
-    EXPECT_TRUE(event.Lock(0));
-    EXPECT_TRUE(event.Lock(0));
+    EXPECT_TRUE(Signalled(event, 0));
+    EXPECT_TRUE(Signalled(event, 0));
     EXPECT_TRUE(event.ResetEvent());
-    EXPECT_FALSE(event.Lock(20));
+    EXPECT_FALSE(Signalled(event, 20));
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
 }
 
@@ -61,7 +63,7 @@ TEST(AfxBeginThread, RunsTheFunctionAndDeletesItsObject) {
     EXPECT_EQ(thread->ResumeThread(), 1u);
     thread = nullptr;  // may be gone from here on
 
-    ASSERT_TRUE(work.done.Lock(5000));
+    ASSERT_TRUE(Signalled(work.done, 5000));
     EXPECT_EQ(work.calls.load(), 1);
     EXPECT_EQ(work.seen, &work);
     // The object's destructor closes its handle once the function has returned.
@@ -77,7 +79,7 @@ TEST(AfxBeginThread, RunsTheFunctionAndDeletesItsObject) {
 TEST(AfxBeginThread, RunsAtOnceWithoutFlags) {
     Work work;
     ASSERT_NE(AfxBeginThread(DoWork, &work), nullptr);
-    EXPECT_TRUE(work.done.Lock(5000));
+    EXPECT_TRUE(Signalled(work.done, 5000));
     EXPECT_EQ(work.calls.load(), 1);
 }
 

@@ -1,5 +1,5 @@
-// The dialog templates and strings of the dialog tests, found by the platform under the resource
-// table's symbol in the test program.
+// The dialog templates and strings of the window and dialog tests, found by the platform under the
+// resource table's symbol in the test program.
 #include "platform/win32api.h"
 
 namespace {
@@ -29,16 +29,22 @@ const QpDialogItem kFormItems[] = {
     {IDCANCEL, "BUTTON", "Cancel", kChild | WS_TABSTOP, 0, 70, 30, 50, 14},
 };
 
+const QpDialogItem kListItems[] = {
+    {1001, "LISTBOX", "", kChild | LBS_NOTIFY, 0, 14, 20, 310, 126},
+    {1002, "LISTBOX", "", kChild | LBS_SORT, 0, 14, 20, 310, 126},
+};
+
 const QpDialogTemplate kDialogs[] = {
     {1000, 1031, kFrame, 0, 0, 0, 235, 72, "Authentication", "MS Shell Dlg", 8, 400, 0, 1, kSignInItems, 2},
     {1002, 1031, kFrame, 0, 0, 0, 187, 62, "ESI Download", "MS Shell Dlg", 8, 400, 0, 1, kDownloadItems, 2},
     {102, 1031, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SHELLFONT, WS_EX_APPWINDOW, 0, 0, 339,
      165, "", "MS Shell Dlg", 8, 400, 0, 1, kCheckItems, 3},
     {200, 0, kFrame, 0, 0, 0, 130, 50, "Form", "MS Shell Dlg", 8, 400, 0, 1, kFormItems, 3},
+    {77, 0, WS_POPUP, 0, 0, 0, 339, 165, "Lists", nullptr, 8, 0, 0, 0, kListItems, 2},
 };
 
 const QpStringResource kStrings[] = {{101, "Windows Sockets could not be started."}};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const QpResourceTable qp_resource_table = {kDialogs, 4, kStrings, 1};
+extern "C" __attribute__((visibility("default"))) const QpResourceTable qp_resource_table = {kDialogs, 5, kStrings, 1};

@@ -15,25 +15,10 @@ namespace {
 constexpr DWORD kWait = 10000;
 constexpr UINT kFinished = WM_USER + 3;
 
-const QpDialogItem kDownloadItems[] = {
-    {-1, "STATIC", "Downloading data from EveOnline - please wait", WS_CHILD | WS_VISIBLE | WS_GROUP, 0, 17, 17, 152, 8},
-    {1000, "STATIC", "Statisch", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER, 0, 42, 34, 97, 8},
-};
-const QpDialogTemplate kDownload = {1002, 1031, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 187, 62,
-                                    "ESI Download", "MS Shell Dlg", 8, 400, 0, 1, kDownloadItems, 2};
-
-const QpDialogItem kSignInItems[] = {
-    {IDCANCEL, "BUTTON", "Abort", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 76, 33, 94, 14},
-    {-1, "STATIC", "Authentication running - See your browser window for details", WS_CHILD | WS_VISIBLE, 0, 21, 16, 197, 8},
-};
-const QpDialogTemplate kSignIn = {1000, 1031, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 235, 72,
-                                  "Authentication", "MS Shell Dlg", 8, 400, 0, 1, kSignInItems, 2};
-
-const QpDialogItem kListItems[] = {
-    {1001, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 14, 20, 310, 126},
-    {1002, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_SORT, 0, 14, 20, 310, 126},
-};
-const QpDialogTemplate kLists = {77, 0, WS_POPUP, 0, 0, 0, 339, 165, "Lists", nullptr, 8, 0, 0, 0, kListItems, 2};
+// Templates of the test program's resource table (test_resources.cpp).
+const LPCSTR kSignIn = MAKEINTRESOURCEA(1000);
+const LPCSTR kDownload = MAKEINTRESOURCEA(1002);
+const LPCSTR kLists = MAKEINTRESOURCEA(77);
 
 // What a dialog procedure saw, shared with the threads of a test.
 struct Seen {
@@ -60,7 +45,7 @@ INT_PTR CALLBACK StubbornProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        SetDlgItemTextA(dialog, 1000, "Skills");
+        SetWindowTextA(GetDlgItem(dialog, 1000), "Skills");
         return TRUE;
     case WM_COMMAND:
         seen->Command(LOWORD(wParam));
@@ -94,7 +79,7 @@ TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
         EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
         EXPECT_TRUE(PostMessageA(window, kFinished, 7, 0));
     });
-    const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
+    const INT_PTR result = DialogBoxParamA(nullptr, kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
     returned = true;
     worker.join();
     ASSERT_NE(window.load(), nullptr) << "the dialog never opened";
@@ -103,7 +88,7 @@ TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(PostMessageA(window, kFinished, 0, 0));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_FALSE(SetDlgItemTextA(window, 1000, "x"));
+    EXPECT_FALSE(SetWindowTextA(window, "x"));
 
     const QpUiRecord record = qp::observer::Record(1);
     EXPECT_TRUE(record.ended);
@@ -127,7 +112,7 @@ TEST_F(WindowTest, KeysAndCloseBoxBecomeCommandsThatTheProcedureMayIgnore) {
         EXPECT_TRUE(qp::observer::Record(serial).open);
         QpObserverPost(serial, kFinished, 0, 0);
     });
-    const INT_PTR result = DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
+    const INT_PTR result = DialogBoxParamA(nullptr, kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
     person.join();
     EXPECT_EQ(result, 0);
     // No button: Enter is IDOK. Esc, the close box and Alt+F4 are the cancel command.
@@ -143,7 +128,7 @@ TEST_F(WindowTest, EnterPressesTheDefaultButton) {
         EXPECT_TRUE(QpObserverFlush(serial, kWait));
         QpObserverPost(serial, kFinished, 3, 0);
     });
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kSignIn, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen)), 3);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kSignIn, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen)), 3);
     person.join();
     // "Abort" (IDCANCEL) is the default push button.
     EXPECT_EQ(seen.Commands(), (std::vector<int>{IDCANCEL, IDCANCEL}));
@@ -177,7 +162,7 @@ INT_PTR CALLBACK OuterProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     case WM_USER + 1:
         nesting->Add("inner opens");
-        nesting->Add("inner " + std::to_string(DialogBoxIndirectParamA(nullptr, &kSignIn, dialog, InnerProc, 0)));
+        nesting->Add("inner " + std::to_string(DialogBoxParamA(nullptr, kSignIn, dialog, InnerProc, 0)));
         return TRUE;
     case kFinished:
         nesting->Add("outer ended");
@@ -201,7 +186,7 @@ TEST_F(WindowTest, ModalLoopsNestOnOneThread) {
         EXPECT_TRUE(qp::observer::Record(outer).open);  // ended, but its loop waits for the inner one
         EXPECT_TRUE(QpObserverPress(inner, IDCANCEL));
     });
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting)), 11);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting)), 11);
     person.join();
     EXPECT_EQ(nesting.events, (std::vector<std::string>{"inner opens", "outer ended", "inner 22"}));
     EXPECT_EQ(QpObserverRecordCount(), 2u);
@@ -210,7 +195,7 @@ TEST_F(WindowTest, ModalLoopsNestOnOneThread) {
 
 INT_PTR CALLBACK EndAtOnceProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetDlgItemTextA(dialog, 1000, "Assets");
+        SetWindowTextA(GetDlgItem(dialog, 1000), "Assets");
         EndDialog(dialog, INT_PTR(lParam));
         return TRUE;
     }
@@ -219,7 +204,7 @@ INT_PTR CALLBACK EndAtOnceProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 
 TEST_F(WindowTest, DialogEndedDuringInitShowsItsTextsAndCloses) {
     testing::internal::CaptureStderr();
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, EndAtOnceProc, 5), 5);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, EndAtOnceProc, 5), 5);
     const std::string shown = testing::internal::GetCapturedStderr();
     // Texts as they stand after WM_INITDIALOG; the template's placeholder never shows.
     EXPECT_NE(shown.find("ESI Download"), std::string::npos);
@@ -244,7 +229,7 @@ TEST_F(WindowTest, MissingTemplateFailsWithoutCallingTheProcedure) {
     };
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4242), nullptr, counting, 0), -1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, reinterpret_cast<HWND>(0x4), counting, 0), -1);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, reinterpret_cast<HWND>(0x4), counting, 0), -1);
     EXPECT_EQ(calls.load(), 0);
     EXPECT_EQ(QpObserverRecordCount(), 0u);
 }
@@ -287,7 +272,7 @@ TEST_F(WindowTest, SendMessageFromAnotherThreadRunsOnTheOwnerAndReturnsItsResult
         EXPECT_EQ(QpObserverGetListCount(serial, 1001), 0);
         PostMessageA(dialog, kFinished, 0, 0);
     });
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kLists, nullptr, AnswerProc, 0), 0);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kLists, nullptr, AnswerProc, 0), 0);
     worker.join();
 }
 
@@ -296,30 +281,12 @@ TEST_F(WindowTest, QuitMessageLeavesTheModalLoopAndStaysForTheOuterLoop) {
         if (message == WM_INITDIALOG) PostQuitMessage(9);
         return message == WM_INITDIALOG;
     };
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, quitting, 0), 0);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, quitting, 0), 0);
     MSG msg{};
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, 9u);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST_F(WindowTest, ModelessDialogDiesWithItsThread) {
-    HWND window = nullptr;
-    std::thread owner([&] {
-        window = CreateDialogIndirectParamA(nullptr, &kSignIn, nullptr, AnswerProc, 0);
-        EXPECT_TRUE(IsWindow(window));
-        // Messages wait in this thread's queue until it fetches them.
-        EXPECT_TRUE(PostMessageA(window, WM_USER + 9, 0, 0));
-        MSG msg{};
-        EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 100, PM_REMOVE));
-        EXPECT_EQ(msg.message, UINT(WM_USER + 9));
-        EXPECT_EQ(msg.hwnd, window);
-    });
-    owner.join();
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(qp::observer::Record(1).ended);
-    EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
 }
 
 // Message boxes.
@@ -398,7 +365,7 @@ TEST_F(WindowTest, DialogOnAWorkerWhileTheMainThreadRunsAnother) {
     std::thread worker([&] {
         // The "download" runs here: it needs a sign-in, shown on this thread.
         const unsigned download = qp::observer::WaitDialog("ESI Download", kWait);
-        signInResult = DialogBoxIndirectParamA(nullptr, &kSignIn, nullptr, InnerProc, 0);
+        signInResult = DialogBoxParamA(nullptr, kSignIn, nullptr, InnerProc, 0);
         PostMessageA(qp::observer::Record(download).window, kFinished, 0, 0);
     });
     std::thread person([&] {
@@ -408,7 +375,7 @@ TEST_F(WindowTest, DialogOnAWorkerWhileTheMainThreadRunsAnother) {
         EXPECT_NE(qp::observer::Record(signIn).thread, qp::observer::Record(download).thread);
         EXPECT_TRUE(QpObserverPress(signIn, IDCANCEL));
     });
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, &kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&outerSeen)), 0);
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&outerSeen)), 0);
     worker.join();
     person.join();
     EXPECT_EQ(signInResult.load(), 22);
@@ -426,29 +393,39 @@ TEST(WindowStubs, PaintAndMetricsWorkWithoutAScreen) {
     EXPECT_NE(icon, nullptr);
     EXPECT_EQ(LoadIconA(nullptr, nullptr), nullptr);
 
-    HWND window = CreateDialogIndirectParamA(nullptr, &kDownload, nullptr, AnswerProc, 0);
-    ASSERT_NE(window, nullptr);
-    // 187 x 62 dialog units in "MS Shell Dlg" 8 pt, 6 x 13 pixels per 4 x 8 units: 280 x 100 pixels.
-    RECT client{};
-    EXPECT_TRUE(GetClientRect(window, &client));
-    EXPECT_EQ((std::vector<LONG>{client.left, client.top, client.right, client.bottom}),
-              (std::vector<LONG>{0, 0, 280, 100}));
-    EXPECT_FALSE(IsIconic(window));
-    ShowWindow(window, SW_MINIMIZE);
-    EXPECT_TRUE(IsIconic(window));
-    PAINTSTRUCT paint{};
-    HDC dc = BeginPaint(window, &paint);
-    EXPECT_NE(dc, nullptr);
-    EXPECT_EQ(paint.hdc, dc);
-    // The whole client area is to be painted.
-    EXPECT_EQ((std::vector<LONG>{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom}),
-              (std::vector<LONG>{0, 0, 280, 100}));
-    EXPECT_TRUE(DrawIcon(dc, 1, 2, icon));
-    EXPECT_TRUE(EndPaint(window, &paint));
-    EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_BIG, LPARAM(icon)), 0);
-    EXPECT_EQ(SendMessageA(window, WM_GETICON, ICON_BIG, 0), LRESULT(icon));
-    EXPECT_TRUE(DestroyWindow(window));
-    EXPECT_FALSE(DestroyWindow(window));
+    // The painting runs in a dialog that ends as soon as it is made.
+    struct Painted {
+        HICON icon;
+        HWND window = nullptr;
+    } painted{icon};
+    DLGPROC painting = [](HWND window, UINT message, WPARAM, LPARAM lParam) -> INT_PTR {
+        if (message != WM_INITDIALOG) return FALSE;
+        auto* painted = reinterpret_cast<Painted*>(lParam);
+        painted->window = window;
+        // 187 x 62 dialog units in "MS Shell Dlg" 8 pt, 6 x 13 pixels per 4 x 8 units: 280 x 100 pixels.
+        RECT client{};
+        EXPECT_TRUE(GetClientRect(window, &client));
+        EXPECT_EQ((std::vector<LONG>{client.left, client.top, client.right, client.bottom}),
+                  (std::vector<LONG>{0, 0, 280, 100}));
+        EXPECT_FALSE(IsIconic(window));
+        ShowWindow(window, SW_MINIMIZE);
+        EXPECT_TRUE(IsIconic(window));
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        EXPECT_NE(dc, nullptr);
+        EXPECT_EQ(paint.hdc, dc);
+        // The whole client area is to be painted.
+        EXPECT_EQ((std::vector<LONG>{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom}),
+                  (std::vector<LONG>{0, 0, 280, 100}));
+        EXPECT_TRUE(DrawIcon(dc, 1, 2, painted->icon));
+        EXPECT_TRUE(EndPaint(window, &paint));
+        EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_BIG, LPARAM(painted->icon)), 0);
+        EXPECT_EQ(SendMessageA(window, WM_GETICON, ICON_BIG, 0), LRESULT(painted->icon));
+        EndDialog(window, 1);
+        return TRUE;
+    };
+    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, painting, reinterpret_cast<LPARAM>(&painted)), 1);
+    EXPECT_FALSE(DestroyWindow(painted.window));
 }
 
 }  // namespace
