@@ -97,35 +97,21 @@ public:
     INT_PTR GetSize() const noexcept { return m_nSize; }
     INT_PTR GetCount() const noexcept { return m_nSize; }
     BOOL IsEmpty() const noexcept { return m_nSize == 0; }
-    INT_PTR GetUpperBound() const noexcept { return m_nSize - 1; }
 
     // Sets the number of elements; new ones are value-initialised. 0 frees the storage. growBy, when
     // not -1, sets how many elements a later growth adds at least (0: chosen by the array).
     void SetSize(INT_PTR newSize, INT_PTR growBy = -1);
-    void FreeExtra();
     void RemoveAll() noexcept;
 
     const TYPE& GetAt(INT_PTR index) const { return m_pData[CheckIndex(index)]; }
     TYPE& GetAt(INT_PTR index) { return m_pData[CheckIndex(index)]; }
     void SetAt(INT_PTR index, ARG_TYPE element) { m_pData[CheckIndex(index)] = element; }
-    const TYPE& ElementAt(INT_PTR index) const { return m_pData[CheckIndex(index)]; }
-    TYPE& ElementAt(INT_PTR index) { return m_pData[CheckIndex(index)]; }
     const TYPE& operator[](INT_PTR index) const { return m_pData[CheckIndex(index)]; }
     TYPE& operator[](INT_PTR index) { return m_pData[CheckIndex(index)]; }
-    const TYPE* GetData() const noexcept { return m_pData; }
-    TYPE* GetData() noexcept { return m_pData; }
 
-    void SetAtGrow(INT_PTR index, ARG_TYPE element);
     // Returns the index of the new element.
     INT_PTR Add(ARG_TYPE element);
-    // Returns the index of the first appended element.
-    INT_PTR Append(const CArray& source);
-    void Copy(const CArray& source);
 
-    // Inserts count copies before index; an index past the end first grows the array to it.
-    void InsertAt(INT_PTR index, ARG_TYPE element, INT_PTR count = 1);
-    void InsertAt(INT_PTR startIndex, const CArray* source);
-    void RemoveAt(INT_PTR index, INT_PTR count = 1);
 
 private:
     INT_PTR CheckIndex(INT_PTR index) const {
@@ -185,35 +171,11 @@ void CArray<TYPE, ARG_TYPE>::SetSize(INT_PTR newSize, INT_PTR growBy) {
 }
 
 template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::FreeExtra() {
-    if (m_nSize == 0)
-        RemoveAll();
-    else if (m_nSize < m_nMaxSize)
-        Reallocate(m_nSize);
-}
-
-template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::RemoveAll() noexcept {
     while (m_nSize > 0) m_pData[--m_nSize].~TYPE();
     qf_detail::FreeRaw(m_pData);
     m_pData = nullptr;
     m_nMaxSize = 0;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::SetAtGrow(INT_PTR index, ARG_TYPE element) {
-    if (index < 0) AfxThrowInvalidArgException();
-    if (index == m_nSize) {
-        Add(element);
-        return;
-    }
-    if (index > m_nSize) {
-        TYPE copy(element);  // the element may live in this array
-        SetSize(index + 1);
-        m_pData[index] = std::move(copy);
-        return;
-    }
-    m_pData[index] = element;
 }
 
 template <class TYPE, class ARG_TYPE>
@@ -227,55 +189,6 @@ INT_PTR CArray<TYPE, ARG_TYPE>::Add(ARG_TYPE element) {
         ::new (static_cast<void*>(m_pData + m_nSize)) TYPE(element);
     }
     return m_nSize++;
-}
-
-template <class TYPE, class ARG_TYPE>
-INT_PTR CArray<TYPE, ARG_TYPE>::Append(const CArray& source) {
-    const INT_PTR first = m_nSize;
-    const INT_PTR count = source.m_nSize;  // read first: source may be this array
-    if (count > 0) {
-        SetSize(first + count);
-        for (INT_PTR i = 0; i < count; ++i) m_pData[first + i] = source.m_pData[i];
-    }
-    return first;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::Copy(const CArray& source) {
-    if (this == &source) return;
-    SetSize(source.m_nSize);
-    for (INT_PTR i = 0; i < m_nSize; ++i) m_pData[i] = source.m_pData[i];
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR index, ARG_TYPE element, INT_PTR count) {
-    if (index < 0 || count < 0) AfxThrowInvalidArgException();
-    if (count == 0) return;
-    TYPE copy(element);  // the element may live in this array
-    const INT_PTR oldSize = m_nSize;
-    if (index >= oldSize) {
-        SetSize(index + count);
-    } else {
-        SetSize(oldSize + count);
-        for (INT_PTR i = oldSize - 1; i >= index; --i) m_pData[i + count] = std::move(m_pData[i]);
-    }
-    for (INT_PTR i = 0; i < count; ++i) m_pData[index + i] = copy;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR startIndex, const CArray* source) {
-    if (!source || source == this || startIndex < 0) AfxThrowInvalidArgException();
-    if (source->m_nSize == 0) return;
-    InsertAt(startIndex, source->m_pData[0], source->m_nSize);
-    for (INT_PTR i = 1; i < source->m_nSize; ++i) m_pData[startIndex + i] = source->m_pData[i];
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::RemoveAt(INT_PTR index, INT_PTR count) {
-    if (index < 0 || count < 0 || count > m_nSize - index) AfxThrowInvalidArgException();
-    if (count == 0) return;
-    for (INT_PTR i = index; i + count < m_nSize; ++i) m_pData[i] = std::move(m_pData[i + count]);
-    for (INT_PTR i = 0; i < count; ++i) m_pData[--m_nSize].~TYPE();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -294,39 +207,18 @@ public:
     INT_PTR GetSize() const noexcept { return m_nCount; }
     BOOL IsEmpty() const noexcept { return m_nCount == 0; }
 
-    TYPE& GetHead() { return Need(m_pHead)->data; }
-    const TYPE& GetHead() const { return Need(m_pHead)->data; }
     TYPE& GetTail() { return Need(m_pTail)->data; }
     const TYPE& GetTail() const { return Need(m_pTail)->data; }
 
-    TYPE RemoveHead();
-    TYPE RemoveTail();
-    POSITION AddHead(ARG_TYPE element) { return Link(NewNode(element), nullptr, m_pHead); }
     POSITION AddTail(ARG_TYPE element) { return Link(NewNode(element), m_pTail, nullptr); }
-    void AddHead(const CList* other);
-    void AddTail(const CList* other);
     void RemoveAll() noexcept;
 
     POSITION GetHeadPosition() const noexcept { return ToPos(m_pHead); }
-    POSITION GetTailPosition() const noexcept { return ToPos(m_pTail); }
-    // Return the element at position and move position to the next (previous) one, NULL at the end.
+    // Return the element at position and move position to the next one, NULL at the end.
     TYPE& GetNext(POSITION& position);
     const TYPE& GetNext(POSITION& position) const;
-    TYPE& GetPrev(POSITION& position);
-    const TYPE& GetPrev(POSITION& position) const;
 
-    TYPE& GetAt(POSITION position) { return Node(position)->data; }
-    const TYPE& GetAt(POSITION position) const { return Node(position)->data; }
-    void SetAt(POSITION position, ARG_TYPE element) { Node(position)->data = element; }
-    void RemoveAt(POSITION position);
-    // A NULL position inserts at the head (before) or the tail (after).
-    POSITION InsertBefore(POSITION position, ARG_TYPE element);
-    POSITION InsertAfter(POSITION position, ARG_TYPE element);
 
-    // First position, after startAfter (NULL: from the head), whose element equals value; NULL if none.
-    POSITION Find(ARG_TYPE value, POSITION startAfter = nullptr) const;
-    // Position of the element with the zero-based index, NULL when out of range.
-    POSITION FindIndex(INT_PTR index) const noexcept;
 
 private:
     struct CNode {
@@ -351,7 +243,6 @@ private:
         return node;
     }
     POSITION Link(CNode* node, CNode* prev, CNode* next) noexcept;
-    void Unlink(CNode* node) noexcept;
 
     CNode* m_pHead = nullptr;
     CNode* m_pTail = nullptr;
@@ -366,45 +257,6 @@ POSITION CList<TYPE, ARG_TYPE>::Link(CNode* node, CNode* prev, CNode* next) noex
     (next ? next->pPrev : m_pTail) = node;
     ++m_nCount;
     return ToPos(node);
-}
-
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::Unlink(CNode* node) noexcept {
-    (node->pPrev ? node->pPrev->pNext : m_pHead) = node->pNext;
-    (node->pNext ? node->pNext->pPrev : m_pTail) = node->pPrev;
-    --m_nCount;
-    delete node;
-}
-
-template <class TYPE, class ARG_TYPE>
-TYPE CList<TYPE, ARG_TYPE>::RemoveHead() {
-    CNode* node = Need(m_pHead);
-    TYPE value(std::move(node->data));
-    Unlink(node);
-    return value;
-}
-
-template <class TYPE, class ARG_TYPE>
-TYPE CList<TYPE, ARG_TYPE>::RemoveTail() {
-    CNode* node = Need(m_pTail);
-    TYPE value(std::move(node->data));
-    Unlink(node);
-    return value;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::AddHead(const CList* other) {
-    if (!other) AfxThrowInvalidArgException();
-    // Walked backwards so the other list's order is kept; its count is fixed first for self-adds.
-    CNode* node = other->m_pTail;
-    for (INT_PTR n = other->m_nCount; n > 0; --n, node = node->pPrev) AddHead(node->data);
-}
-
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::AddTail(const CList* other) {
-    if (!other) AfxThrowInvalidArgException();
-    CNode* node = other->m_pHead;
-    for (INT_PTR n = other->m_nCount; n > 0; --n, node = node->pNext) AddTail(node->data);
 }
 
 template <class TYPE, class ARG_TYPE>
@@ -430,55 +282,6 @@ const TYPE& CList<TYPE, ARG_TYPE>::GetNext(POSITION& position) const {
     CNode* node = Node(position);
     position = ToPos(node->pNext);
     return node->data;
-}
-
-template <class TYPE, class ARG_TYPE>
-TYPE& CList<TYPE, ARG_TYPE>::GetPrev(POSITION& position) {
-    CNode* node = Node(position);
-    position = ToPos(node->pPrev);
-    return node->data;
-}
-
-template <class TYPE, class ARG_TYPE>
-const TYPE& CList<TYPE, ARG_TYPE>::GetPrev(POSITION& position) const {
-    CNode* node = Node(position);
-    position = ToPos(node->pPrev);
-    return node->data;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::RemoveAt(POSITION position) {
-    Unlink(Node(position));
-}
-
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::InsertBefore(POSITION position, ARG_TYPE element) {
-    if (!position) return AddHead(element);
-    CNode* at = Node(position);
-    return Link(NewNode(element), at->pPrev, at);
-}
-
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::InsertAfter(POSITION position, ARG_TYPE element) {
-    if (!position) return AddTail(element);
-    CNode* at = Node(position);
-    return Link(NewNode(element), at, at->pNext);
-}
-
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::Find(ARG_TYPE value, POSITION startAfter) const {
-    CNode* node = startAfter ? Node(startAfter)->pNext : m_pHead;
-    for (; node; node = node->pNext)
-        if (CompareElements(&node->data, &value)) return ToPos(node);
-    return nullptr;
-}
-
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::FindIndex(INT_PTR index) const noexcept {
-    if (index < 0 || index >= m_nCount) return nullptr;
-    CNode* node = m_pHead;
-    while (index-- > 0) node = node->pNext;
-    return ToPos(node);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -513,8 +316,6 @@ public:
     BOOL IsEmpty() const noexcept { return m_nCount == 0; }
 
     BOOL Lookup(ARG_KEY key, VALUE& value) const;
-    const CPair* PLookup(ARG_KEY key) const { return Find(key); }
-    CPair* PLookup(ARG_KEY key) { return Find(key); }
     // The value of the key, added (value-initialised) when missing.
     VALUE& operator[](ARG_KEY key);
     void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
@@ -523,14 +324,9 @@ public:
 
     POSITION GetStartPosition() const noexcept { return m_nCount == 0 ? nullptr : BEFORE_START_POSITION; }
     void GetNextAssoc(POSITION& position, KEY& key, VALUE& value) const;
-    const CPair* PGetFirstAssoc() const;
-    CPair* PGetFirstAssoc();
-    const CPair* PGetNextAssoc(const CPair* pair) const;
-    CPair* PGetNextAssoc(const CPair* pair);
 
-    // The number of buckets the table has, or will have when it is made. Set while the map has
-    // associations, the table is made anew and they are hashed into it again.
-    UINT GetHashTableSize() const noexcept { return m_nHashTableSize; }
+    // Sets the number of buckets. Set while the map has associations, the table is made anew and
+    // they are hashed into it again.
     void InitHashTable(UINT size, BOOL allocNow = TRUE);
 
 private:
@@ -705,24 +501,3 @@ void CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::GetNextAssoc(POSITION& position, KEY&
     value = assoc->value;
 }
 
-template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
-const typename CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::CPair* CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::PGetFirstAssoc() const {
-    return First();
-}
-
-template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
-typename CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::CPair* CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::PGetFirstAssoc() {
-    return First();
-}
-
-template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
-const typename CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::CPair* CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::PGetNextAssoc(const CPair* pair) const {
-    if (!pair) AfxThrowInvalidArgException();
-    return Next(static_cast<const CAssoc*>(pair));
-}
-
-template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
-typename CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::CPair* CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::PGetNextAssoc(const CPair* pair) {
-    if (!pair) AfxThrowInvalidArgException();
-    return Next(static_cast<const CAssoc*>(pair));
-}

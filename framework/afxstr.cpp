@@ -17,7 +17,6 @@ char g_emptyText[1] = {0};
 bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char FoldUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -184,13 +183,6 @@ char CString::GetAt(int index) const {
 void CString::SetAt(int index, char ch) {
     if (index < 0 || index >= m_len) ThrowBadIndex();
     m_pch[index] = ch;
-}
-
-void CString::SetString(const char* text) { Assign(text, SafeLength(text)); }
-
-void CString::SetString(const char* text, int length) {
-    if (length < 0 || (!text && length > 0)) ThrowInvalid();
-    Assign(text, length);
 }
 
 void CString::Append(const CString& text) { Append(text.m_pch, text.m_len); }
@@ -381,41 +373,6 @@ int CString::Replace(const char* from, const char* to) {
     return count;
 }
 
-int CString::Remove(char ch) {
-    int kept = 0;
-    for (int i = 0; i < m_len; ++i)
-        if (m_pch[i] != ch) m_pch[kept++] = m_pch[i];
-    const int removed = m_len - kept;
-    if (removed) {
-        m_len = kept;
-        m_pch[m_len] = 0;
-    }
-    return removed;
-}
-
-// Puts `length` bytes of text in place of `count` bytes at `index` (both already in range).
-void CString::ReplaceRange(int index, int count, const char* text, int length) {
-    if (length - count > INT_MAX - 1 - m_len) AfxThrowMemoryException();
-    CString result;
-    result.Reserve(m_len - count + length, false);
-    std::memcpy(result.m_pch, m_pch, static_cast<size_t>(index));
-    std::memcpy(result.m_pch + index, text, static_cast<size_t>(length));
-    std::memcpy(result.m_pch + index + length, m_pch + index + count, static_cast<size_t>(m_len - index - count));
-    result.m_len = m_len - count + length;
-    result.m_pch[result.m_len] = 0;
-    *this = std::move(result);
-}
-
-int CString::Insert(int index, char ch) { return Insert(index, CString(ch)); }
-
-int CString::Insert(int index, const char* text) {
-    if (index < 0) index = 0;
-    if (index > m_len) index = m_len;
-    const int length = SafeLength(text);
-    if (length) ReplaceRange(index, 0, text, length);
-    return m_len;
-}
-
 int CString::Delete(int index, int count) {
     if (index < 0) index = 0;
     if (count > 0 && index < m_len) {
@@ -429,16 +386,6 @@ int CString::Delete(int index, int count) {
 
 CString& CString::MakeLower() noexcept {
     for (int i = 0; i < m_len; ++i) m_pch[i] = FoldLower(m_pch[i]);
-    return *this;
-}
-
-CString& CString::MakeUpper() noexcept {
-    for (int i = 0; i < m_len; ++i) m_pch[i] = FoldUpper(m_pch[i]);
-    return *this;
-}
-
-CString& CString::MakeReverse() noexcept {
-    for (int i = 0, j = m_len - 1; i < j; ++i, --j) std::swap(m_pch[i], m_pch[j]);
     return *this;
 }
 
@@ -519,29 +466,9 @@ CString CString::Tokenize(const char* delimiters, int& start) const {
     return CString();
 }
 
-CString CString::SpanIncluding(const char* chars) const {
-    int n = 0;
-    if (chars)
-        while (n < m_len && InSet(chars, m_pch[n])) ++n;
-    return Left(n);
-}
-
-CString CString::SpanExcluding(const char* chars) const {
-    int n = 0;
-    while (n < m_len && !(chars && InSet(chars, m_pch[n]))) ++n;
-    return Left(n);
-}
-
 LPSTR CString::GetBuffer(int minLength) {
     if (minLength < 0) ThrowInvalid();
     Reserve(minLength > m_len ? minLength : m_len, true);
-    return m_pch;
-}
-
-LPSTR CString::GetBufferSetLength(int length) {
-    GetBuffer(length);
-    m_len = length;
-    m_pch[m_len] = 0;
     return m_pch;
 }
 
@@ -558,18 +485,6 @@ void CString::ReleaseBuffer(int newLength) {
     m_len = newLength;
     m_pch[m_len] = 0;
     m_pch[m_cap] = 0;
-}
-
-void CString::FreeExtra() {
-    if (m_len == 0) {
-        Empty();
-    } else if (m_len < m_cap) {
-        char* p = static_cast<char*>(std::realloc(m_pch, static_cast<size_t>(m_len) + 1));
-        if (p) {
-            m_pch = p;
-            m_cap = m_len;
-        }
-    }
 }
 
 CString operator+(const CString& a, const CString& b) {

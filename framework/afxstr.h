@@ -2,8 +2,8 @@
 //
 // A CString is a byte string with an explicit length, always followed by a NUL in memory. Bytes are
 // never interpreted beyond ASCII: case folding and white space are those of the "C" locale.
-// A NUL inside the text (possible through CString(ptr, len), SetAt or GetBufferSetLength) is kept by
-// every operation that works on bytes (length, Mid/Left/Right, Find, Replace, Remove, Trim, +), but the
+// A NUL inside the text (possible through CString(ptr, len) or SetAt) is kept by every operation
+// that works on bytes (length, Mid/Left/Right, Find, Replace, Trim, +), but the
 // operations that see the text as a C string stop at it: the LPCSTR conversion, the comparisons, and
 // the hash of a map key.
 //
@@ -52,8 +52,6 @@ public:
     // Indexes 0..GetLength()-1.
     void SetAt(int index, char ch);
 
-    void SetString(const char* text);
-    void SetString(const char* text, int length);
     void Append(const CString& text);
     void Append(const char* text);
     void Append(const char* text, int length);
@@ -85,15 +83,10 @@ public:
     // Left-to-right, non-overlapping; returns the number of replacements. An empty `from` does nothing.
     int Replace(char from, char to);
     int Replace(const char* from, const char* to);
-    int Remove(char ch);
-    // Both return the new length.
-    int Insert(int index, char ch);
-    int Insert(int index, const char* text);
+    // Returns the new length.
     int Delete(int index, int count = 1);
 
     CString& MakeLower() noexcept;
-    CString& MakeUpper() noexcept;
-    CString& MakeReverse() noexcept;
 
     // White space is space, \t, \n, \v, \f and \r; no other byte.
     CString& Trim();
@@ -110,21 +103,15 @@ public:
     // Next token after `start` delimited by any of `delimiters`; leading delimiters are skipped.
     // When none is left, `start` becomes -1 and the result is empty.
     CString Tokenize(const char* delimiters, int& start) const;
-    CString SpanIncluding(const char* chars) const;
-    CString SpanExcluding(const char* chars) const;
 
     // A writable buffer of at least minLength characters plus a NUL, holding the current text.
     // ReleaseBuffer ends the writing: newLength -1 takes the length up to the first NUL.
     LPSTR GetBuffer(int minLength = 0);
-    LPSTR GetBufferSetLength(int length);
     void ReleaseBuffer(int newLength = -1);
-    void FreeExtra();
-    int GetAllocLength() const noexcept { return m_cap; }
 
 private:
     void Reserve(int chars, bool keep);
     void Assign(const char* text, int length);
-    void ReplaceRange(int index, int count, const char* text, int length);
     [[noreturn]] static void ThrowBadIndex();
 
     char* m_pch;  // m_len bytes and a NUL; the shared empty text while m_cap is 0

@@ -78,47 +78,7 @@ struct tm* CTime::GetLocalTm(struct tm* tm) const noexcept { return ConvertTime(
 
 struct tm* CTime::GetGmtTm(struct tm* tm) const noexcept { return ConvertTime(m_time, tm, false); }
 
-int CTime::GetYear() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_year + 1900 : 0;
-}
-
-int CTime::GetMonth() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_mon + 1 : 0;
-}
-
-int CTime::GetDay() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_mday : 0;
-}
-
-int CTime::GetHour() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_hour : 0;
-}
-
-int CTime::GetMinute() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_min : 0;
-}
-
-int CTime::GetSecond() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_sec : 0;
-}
-
-int CTime::GetDayOfWeek() const noexcept {
-    struct tm tm;
-    return GetLocalTm(&tm) ? tm.tm_wday + 1 : 0;
-}
-
 CString CTime::Format(const char* format) const {
     struct tm tm;
     return FormatTm(GetLocalTm(&tm), format);
-}
-
-CString CTime::FormatGmt(const char* format) const {
-    struct tm tm;
-    return FormatTm(GetGmtTm(&tm), format);
 }

@@ -19,11 +19,8 @@ public:
 
     LONGLONG GetDays() const noexcept { return m_span / (24 * 3600); }
     LONGLONG GetTotalHours() const noexcept { return m_span / 3600; }
-    LONG GetHours() const noexcept { return static_cast<LONG>(GetTotalHours() - GetDays() * 24); }
     LONGLONG GetTotalMinutes() const noexcept { return m_span / 60; }
-    LONG GetMinutes() const noexcept { return static_cast<LONG>(GetTotalMinutes() - GetTotalHours() * 60); }
     LONGLONG GetTotalSeconds() const noexcept { return m_span; }
-    LONG GetSeconds() const noexcept { return static_cast<LONG>(GetTotalSeconds() - GetTotalMinutes() * 60); }
     __time64_t GetTimeSpan() const noexcept { return m_span; }
 
     CTimeSpan operator+(CTimeSpan other) const noexcept { return CTimeSpan(m_span + other.m_span); }
@@ -53,20 +50,12 @@ public:
     static CTime GetCurrentTime() noexcept;
 
     __time64_t GetTime() const noexcept { return m_time; }
-    // Calendar fields in local time; 0 when the runtime cannot convert the time.
-    int GetYear() const noexcept;
-    int GetMonth() const noexcept;
-    int GetDay() const noexcept;
-    int GetHour() const noexcept;
-    int GetMinute() const noexcept;
-    int GetSecond() const noexcept;
-    int GetDayOfWeek() const noexcept;  // 1 = Sunday
-    // Fill *tm and return it, or nullptr when the runtime cannot convert the time.
+    // Fill *tm with the calendar fields in local time (Gmt: UTC) and return it, or nullptr when the
+    // runtime cannot convert the time.
     struct tm* GetLocalTm(struct tm* tm) const noexcept;
     struct tm* GetGmtTm(struct tm* tm) const noexcept;
-    // strftime of the local (Gmt: UTC) fields; empty when the time cannot be converted.
+    // strftime of the local fields; empty when the time cannot be converted.
     CString Format(const char* format) const;
-    CString FormatGmt(const char* format) const;
 
     CTimeSpan operator-(CTime other) const noexcept { return CTimeSpan(m_time - other.m_time); }
     CTime operator+(CTimeSpan span) const noexcept { return CTime(m_time + span.GetTimeSpan()); }

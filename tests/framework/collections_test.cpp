@@ -77,22 +77,16 @@ TEST(CMapOrder, TextKeysHashOverTheirBytes) {
     ASSERT_TRUE(map.Lookup(buffer, value));
     EXPECT_STREQ(value, "ab!");
     EXPECT_FALSE(map.Lookup("AB", value));
-    const auto* pair = map.PLookup("ba");
-    ASSERT_NE(pair, nullptr);
-    EXPECT_STREQ(pair->value, "ba!");
-    EXPECT_EQ(map.PLookup("zz"), nullptr);
 }
 
 TEST(CMapLifetime, TableIsMadeOnFirstInsertionAndFreedWithTheLastAssociation) {
     CMap<DWORD, DWORD, DWORD, DWORD> map;
-    EXPECT_EQ(map.GetHashTableSize(), 17u);
     // Every read of a map without a table.
     DWORD value = 5;
     EXPECT_FALSE(map.Lookup(3, value));
     EXPECT_EQ(value, 5u);
     EXPECT_FALSE(map.RemoveKey(3));
     EXPECT_EQ(map.GetStartPosition(), nullptr);
-    EXPECT_EQ(map.PGetFirstAssoc(), nullptr);
     EXPECT_TRUE(map.IsEmpty());
 
     map[3] = 4;
@@ -120,7 +114,6 @@ TEST(CMapLifetime, RemoveAllThenReuse) {
         map.RemoveAll();
         EXPECT_EQ(map.GetCount(), 0);
         EXPECT_EQ(map.GetStartPosition(), nullptr);
-        EXPECT_EQ(map.GetHashTableSize(), 17u);
     }
 }
 
@@ -190,48 +183,37 @@ TEST(CMapWalk, AgreesWithAReferenceMapAcrossManyBlocks) {
     }
     ASSERT_EQ(map.GetCount(), static_cast<INT_PTR>(expected.size()));
     std::map<std::string, std::string> walked;
-    for (const auto* p = map.PGetFirstAssoc(); p; p = map.PGetNextAssoc(p)) walked[p->key.GetString()] = p->value.GetString();
+    for (POSITION pos = map.GetStartPosition(); pos;) {
+        CString key, value;
+        map.GetNextAssoc(pos, key, value);
+        walked[key.GetString()] = value.GetString();
+    }
     EXPECT_EQ(walked, expected);
 }
 
-TEST(CArrayOfText, GrowInsertRemoveKeepTheElements) {
+TEST(CArrayOfText, GrowAndShrinkKeepTheElements) {
     CArray<CString, CString&> arr;
-    EXPECT_EQ(arr.GetData(), nullptr);
     for (int i = 0; i < 300; ++i) {
         CString s;
         s.Format("item %d with enough text to live on the heap", i);
         EXPECT_EQ(arr.Add(s), i);
     }
     EXPECT_EQ(arr.GetSize(), 300);
-    EXPECT_EQ(arr.GetUpperBound(), 299);
-
-    arr.RemoveAt(10, 90);
-    EXPECT_EQ(arr.GetCount(), 210);
+    EXPECT_EQ(arr.GetCount(), 300);
     EXPECT_STREQ(arr[9].Left(7), "item 9 ");
-    EXPECT_STREQ(arr[10].Left(8), "item 100");
-    EXPECT_STREQ(arr.GetAt(209).Left(8), "item 299");
+    EXPECT_STREQ(arr.GetAt(299).Left(8), "item 299");
 
-    CString inserted("inserted");
-    arr.InsertAt(1, inserted, 2);
-    EXPECT_STREQ(arr[0].Left(6), "item 0");
-    EXPECT_STREQ(arr[1], "inserted");
-    EXPECT_STREQ(arr[2], "inserted");
-    EXPECT_STREQ(arr[3].Left(6), "item 1");
-    EXPECT_EQ(arr.GetSize(), 212);
-
-    // Past the end: the gap is filled with empty texts.
-    arr.InsertAt(215, inserted);
-    EXPECT_EQ(arr.GetSize(), 216);
-    EXPECT_TRUE(arr[213].IsEmpty());
-    EXPECT_STREQ(arr[215], "inserted");
-
+    CString replaced("replaced");
     arr.SetSize(5);
     EXPECT_EQ(arr.GetSize(), 5);
-    arr.SetAt(4, inserted);
-    EXPECT_STREQ(arr.ElementAt(4), "inserted");
+    arr.SetAt(4, replaced);
+    EXPECT_STREQ(arr[4], "replaced");
+    EXPECT_STREQ(arr[3].Left(6), "item 3");
+    arr.SetSize(7);
+    EXPECT_TRUE(arr[6].IsEmpty());
     arr.RemoveAll();
     EXPECT_EQ(arr.GetSize(), 0);
-    EXPECT_EQ(arr.GetData(), nullptr);
+    EXPECT_TRUE(arr.IsEmpty());
 }
 
 TEST(CArrayOfText, ElementsOfTheArrayItselfAsArguments) {
@@ -241,15 +223,6 @@ TEST(CArrayOfText, ElementsOfTheArrayItselfAsArguments) {
     arr.Add(seed);
     for (int i = 0; i < 40; ++i) arr.Add(arr[i]);
     for (int i = 0; i < 41; ++i) EXPECT_STREQ(arr[i], seed) << i;
-    arr.InsertAt(0, arr[40], 3);
-    arr.SetAtGrow(100, arr[0]);
-    EXPECT_EQ(arr.GetSize(), 101);
-    EXPECT_STREQ(arr[100], seed);
-    EXPECT_TRUE(arr[99].IsEmpty());
-    EXPECT_EQ(arr.Append(arr), 101);
-    EXPECT_EQ(arr.GetSize(), 202);
-    EXPECT_STREQ(arr[201], seed);
-    EXPECT_TRUE(arr[200].IsEmpty());
 }
 
 struct Field {
@@ -274,43 +247,27 @@ TEST(CArrayOfRecords, NewElementsAreValueInitialisedEvenInReusedStorage) {
     EXPECT_EQ(arr[1].id, 7);
 }
 
-TEST(CArrayOfRecords, CopyAndOutOfRangeAccess) {
+TEST(CArrayOfRecords, OutOfRangeAccess) {
     CArray<Field, Field&> fields;
     Field f{"code", "abc"};
     fields.Add(f);
     f.name = "state";
     fields.Add(f);
 
-    CArray<Field, Field&> copy;
-    copy.Add(f);
-    copy.Copy(fields);
-    ASSERT_EQ(copy.GetSize(), 2);
-    EXPECT_STREQ(copy[0].name, "code");
-    EXPECT_STREQ(copy[1].name, "state");
-    copy[0].value = "changed";
-    EXPECT_STREQ(fields[0].value, "abc");
-
     EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { fields.GetAt(2); }));
     EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { fields[-1]; }));
-    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { fields.RemoveAt(1, 2); }));
+    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { fields.SetAt(2, f); }));
     EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { fields.SetSize(-1); }));
     const CArray<Field, Field&>& view = fields;
     EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { view[5]; }));
     EXPECT_EQ(fields.GetSize(), 2);
-
-    fields.RemoveAt(0);
-    EXPECT_STREQ(fields[0].name, "state");
-    fields.InsertAt(1, &copy);
-    ASSERT_EQ(fields.GetSize(), 3);
-    EXPECT_STREQ(fields[1].value, "changed");
-    EXPECT_STREQ(fields[2].name, "state");
+    EXPECT_STREQ(fields[1].name, "state");
 }
 
 struct Order {
     int type;
     int volume;
     CString where;
-    bool operator==(const Order& o) const { return type == o.type && volume == o.volume && where == o.where; }
 };
 
 std::string Walk(const CList<Order, const Order&>& list) {
@@ -319,58 +276,27 @@ std::string Walk(const CList<Order, const Order&>& list) {
     return out;
 }
 
-std::string WalkBack(const CList<Order, const Order&>& list) {
-    std::string out;
-    for (POSITION pos = list.GetTailPosition(); pos;) out += std::to_string(list.GetPrev(pos).type);
-    return out;
-}
-
-TEST(CListPositions, InsertAndRemoveAtEveryKindOfPosition) {
+TEST(CListPositions, AddedAtTheTailAndWalkedFromTheHead) {
     CList<Order, const Order&> list;
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
-    const POSITION three = list.AddTail(Order{3, 30, "Jita"});
-    list.AddHead(Order{1, 10, "Amarr"});
+    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { list.GetTail(); }));
+    list.AddTail(Order{3, 30, "Jita"});
+    list.AddTail(Order{1, 10, "Amarr"});
     list.AddTail(Order{5, 50, "Rens"});
-    list.InsertBefore(three, Order{2, 20, "Dodixie"});
-    list.InsertAfter(three, Order{4, 40, "Hek"});
-    list.InsertBefore(nullptr, Order{0, 0, ""});
-    list.InsertAfter(nullptr, Order{6, 60, ""});
-    EXPECT_EQ(Walk(list), "0123456");
-    EXPECT_EQ(WalkBack(list), "6543210");
-    EXPECT_EQ(list.GetCount(), 7);
-
-    EXPECT_EQ(list.Find(Order{4, 40, "Hek"}), list.FindIndex(4));
-    EXPECT_EQ(list.Find(Order{4, 40, "hek"}), nullptr);
-    EXPECT_EQ(list.Find(Order{3, 30, "Jita"}, three), nullptr);  // only after the start position
-    EXPECT_EQ(list.FindIndex(7), nullptr);
-    EXPECT_EQ(list.FindIndex(-1), nullptr);
-
-    list.RemoveAt(three);
-    list.RemoveAt(list.GetHeadPosition());
-    list.RemoveAt(list.GetTailPosition());
-    EXPECT_EQ(Walk(list), "1245");
-    EXPECT_EQ(WalkBack(list), "5421");
-
-    list.SetAt(list.FindIndex(1), Order{9, 90, "Amarr"});
-    EXPECT_EQ(list.RemoveHead().type, 1);
-    EXPECT_EQ(list.RemoveTail().where, CString("Rens"));
-    EXPECT_EQ(list.GetHead().type, 9);
-    EXPECT_EQ(list.GetTail().type, 4);
-    EXPECT_EQ(list.GetAt(list.GetHeadPosition()).volume, 90);
-
-    list.AddTail(&list);  // its own nodes, counted before the first is added
-    EXPECT_EQ(Walk(list), "9494");
-    list.AddHead(&list);
-    EXPECT_EQ(Walk(list), "94949494");
-    EXPECT_EQ(WalkBack(list), "49494949");
+    EXPECT_EQ(Walk(list), "315");
+    EXPECT_EQ(list.GetCount(), 3);
+    EXPECT_EQ(list.GetTail().where, CString("Rens"));
+    POSITION pos = list.GetHeadPosition();
+    list.GetNext(pos).volume = 31;  // the element itself, not a copy
+    EXPECT_EQ(list.GetNext(pos).volume, 10);
+    pos = list.GetHeadPosition();
+    EXPECT_EQ(list.GetNext(pos).volume, 31);
 
     list.RemoveAll();
     EXPECT_TRUE(list.IsEmpty());
-    EXPECT_EQ(list.GetTailPosition(), nullptr);
-    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { list.GetHead(); }));
-    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { list.RemoveTail(); }));
+    EXPECT_EQ(list.GetHeadPosition(), nullptr);
     list.AddTail(Order{8, 0, ""});
-    EXPECT_EQ(list.GetHead().type, 8);
+    EXPECT_EQ(Walk(list), "8");
     EXPECT_EQ(list.GetTail().type, 8);
 }
 
