@@ -98,9 +98,6 @@ public:
     INT_PTR GetCount() const noexcept { return m_nSize; }
     BOOL IsEmpty() const noexcept { return m_nSize == 0; }
 
-    // Sets the number of elements; new ones are value-initialised. 0 frees the storage. growBy, when
-    // not -1, sets how many elements a later growth adds at least (0: chosen by the array).
-    void SetSize(INT_PTR newSize, INT_PTR growBy = -1);
     void RemoveAll() noexcept;
 
     const TYPE& GetAt(INT_PTR index) const { return m_pData[CheckIndex(index)]; }
@@ -111,7 +108,6 @@ public:
 
     // Returns the index of the new element.
     INT_PTR Add(ARG_TYPE element);
-
 
 private:
     INT_PTR CheckIndex(INT_PTR index) const {
@@ -124,16 +120,12 @@ private:
     TYPE* m_pData = nullptr;
     INT_PTR m_nSize = 0;
     INT_PTR m_nMaxSize = 0;
-    INT_PTR m_nGrowBy = 0;
 };
 
 template <class TYPE, class ARG_TYPE>
 INT_PTR CArray<TYPE, ARG_TYPE>::NextCapacity(INT_PTR needed) const {
-    INT_PTR step = m_nGrowBy;
-    if (step <= 0) {
-        step = m_nSize / 2;  // geometric growth keeps Add amortised constant
-        if (step < 4) step = 4;
-    }
+    INT_PTR step = m_nSize / 2;  // geometric growth keeps Add amortised constant
+    if (step < 4) step = 4;
     INT_PTR capacity = m_nMaxSize + step;
     if (capacity < needed) capacity = needed;
     return capacity;
@@ -155,19 +147,6 @@ void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR capacity) {
     qf_detail::FreeRaw(m_pData);
     m_pData = data;
     m_nMaxSize = capacity;
-}
-
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::SetSize(INT_PTR newSize, INT_PTR growBy) {
-    if (newSize < 0) AfxThrowInvalidArgException();
-    if (growBy >= 0) m_nGrowBy = growBy;
-    if (newSize == 0) {
-        RemoveAll();
-        return;
-    }
-    if (newSize > m_nMaxSize) Reallocate(m_pData ? NextCapacity(newSize) : newSize);
-    for (; m_nSize < newSize; ++m_nSize) ::new (static_cast<void*>(m_pData + m_nSize)) TYPE();
-    while (m_nSize > newSize) m_pData[--m_nSize].~TYPE();
 }
 
 template <class TYPE, class ARG_TYPE>

@@ -1,4 +1,4 @@
-// CTime: made from local date parts, taken apart and formatted in local time or UTC under one lock.
+// CTime: made from local date parts, taken apart and formatted in local time under one lock.
 #include "framework/afxtime.h"
 
 #include <ctime>
@@ -14,8 +14,8 @@ constexpr __time64_t kMaxTime = 32535215999LL;
 
 bool InRange(__time64_t t) { return t >= 0 && t <= kMaxTime; }
 
-// localtime and gmtime hand out one shared buffer on some runtimes, so the copy is made under a lock;
-// mktime takes it too, as all three read the runtime's time-zone state.
+// localtime hands out one shared buffer on some runtimes, so the copy is made under a lock; mktime
+// takes it too, as both read the runtime's time-zone state.
 CRITICAL_SECTION* TimeLock() {
     struct Lock {
         Lock() { InitializeCriticalSection(&cs); }
@@ -27,12 +27,12 @@ CRITICAL_SECTION* TimeLock() {
     return &lock.cs;
 }
 
-struct tm* ConvertTime(__time64_t t, struct tm* out, bool local) {
+struct tm* ConvertLocalTime(__time64_t t, struct tm* out) {
     if (!out || !InRange(t)) return nullptr;
     const time_t value = static_cast<time_t>(t);
     CRITICAL_SECTION* cs = TimeLock();
     EnterCriticalSection(cs);
-    const struct tm* shared = local ? std::localtime(&value) : std::gmtime(&value);
+    const struct tm* shared = std::localtime(&value);
     if (shared) *out = *shared;
     LeaveCriticalSection(cs);
     return shared ? out : nullptr;
@@ -74,9 +74,7 @@ CTime::CTime(int year, int month, int day, int hour, int minute, int second, int
 
 CTime CTime::GetCurrentTime() noexcept { return CTime(_time64(nullptr)); }
 
-struct tm* CTime::GetLocalTm(struct tm* tm) const noexcept { return ConvertTime(m_time, tm, true); }
-
-struct tm* CTime::GetGmtTm(struct tm* tm) const noexcept { return ConvertTime(m_time, tm, false); }
+struct tm* CTime::GetLocalTm(struct tm* tm) const noexcept { return ConvertLocalTime(m_time, tm); }
 
 CString CTime::Format(const char* format) const {
     struct tm tm;

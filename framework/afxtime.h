@@ -17,10 +17,6 @@ public:
     CTimeSpan(LONG days, int hours, int minutes, int seconds) noexcept
         : m_span(((static_cast<__time64_t>(days) * 24 + hours) * 60 + minutes) * 60 + seconds) {}
 
-    LONGLONG GetDays() const noexcept { return m_span / (24 * 3600); }
-    LONGLONG GetTotalHours() const noexcept { return m_span / 3600; }
-    LONGLONG GetTotalMinutes() const noexcept { return m_span / 60; }
-    LONGLONG GetTotalSeconds() const noexcept { return m_span; }
     __time64_t GetTimeSpan() const noexcept { return m_span; }
 
     CTimeSpan operator+(CTimeSpan other) const noexcept { return CTimeSpan(m_span + other.m_span); }
@@ -50,10 +46,9 @@ public:
     static CTime GetCurrentTime() noexcept;
 
     __time64_t GetTime() const noexcept { return m_time; }
-    // Fill *tm with the calendar fields in local time (Gmt: UTC) and return it, or nullptr when the
-    // runtime cannot convert the time.
+    // Fill *tm with the calendar fields in local time and return it, or nullptr when the runtime
+    // cannot convert the time.
     struct tm* GetLocalTm(struct tm* tm) const noexcept;
-    struct tm* GetGmtTm(struct tm* tm) const noexcept;
     // strftime of the local fields; empty when the time cannot be converted.
     CString Format(const char* format) const;
 

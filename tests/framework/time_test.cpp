@@ -10,10 +10,10 @@
 
 namespace {
 
-// Year, month, day, hour, minute and second in local time (or UTC); empty when not convertible.
-std::vector<int> Fields(const CTime& time, bool local = true) {
+// Year, month, day, hour, minute and second in local time; empty when not convertible.
+std::vector<int> Fields(const CTime& time) {
     struct tm tm;
-    if (!(local ? time.GetLocalTm(&tm) : time.GetGmtTm(&tm))) return {};
+    if (!time.GetLocalTm(&tm)) return {};
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
@@ -46,14 +46,13 @@ TEST(CTimeLocal, MomentsOutsideTheRuntimeRangeAreMinusOne) {
     EXPECT_STREQ(bad.Format("%Y"), "");
     struct tm tm;
     EXPECT_EQ(bad.GetLocalTm(&tm), nullptr);
-    EXPECT_EQ(bad.GetGmtTm(&tm), nullptr);
 }
 
 TEST(CTimeArithmetic, DifferencesAreSignedSeconds) {
     const CTime a(2000, 1, 1, 0, 0, 0);
     const CTime b(2000, 1, 2, 0, 0, 0);
-    EXPECT_EQ((b - a).GetTotalSeconds(), 86400);
-    EXPECT_EQ((a - b).GetTotalSeconds(), -86400);
+    EXPECT_EQ((b - a).GetTimeSpan(), 86400);
+    EXPECT_EQ((a - b).GetTimeSpan(), -86400);
     EXPECT_TRUE(a < b);
     EXPECT_TRUE(b >= a);
     EXPECT_FALSE(a == b);
@@ -63,16 +62,12 @@ TEST(CTimeArithmetic, DifferencesAreSignedSeconds) {
     EXPECT_EQ(later - CTimeSpan(1, 2, 3, 4), a);
 
     const CTimeSpan span = later - a;
-    EXPECT_EQ(span.GetDays(), 1);
-    EXPECT_EQ(span.GetTotalHours(), 26);
-    EXPECT_EQ(span.GetTotalMinutes(), 24 * 60 + 2 * 60 + 3);
+    EXPECT_EQ(span.GetTimeSpan(), ((24 + 2) * 60 + 3) * 60 + 4);
 
     // Age tests compare 64-bit differences far beyond 32 bits.
     const CTime epoch(static_cast<__time64_t>(0));
     const CTime far(static_cast<__time64_t>(32503680000LL));
-    EXPECT_EQ((far - epoch).GetTotalSeconds(), 32503680000LL);
-    EXPECT_EQ(Fields(far, false), (std::vector<int>{3000, 1, 1, 0, 0, 0}));
-    EXPECT_EQ(Fields(epoch, false), (std::vector<int>{1970, 1, 1, 0, 0, 0}));
+    EXPECT_EQ((far - epoch).GetTimeSpan(), 32503680000LL);
 }
 
 TEST(CTimeNow, CurrentTimeIsTheRuntimeClock) {
