@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds everything and runs every test: once plainly, once under
+# Installs what the build needs, checks the platform seam (scripts/check-seam.sh), builds everything
+# and runs every test: once plainly, once under
 # AddressSanitizer+UndefinedBehaviorSanitizer, once under ThreadSanitizer, then the fuzz targets built
 # with clang for a few seconds each, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The platform seam first, as it takes seconds: nothing it declares is left uncalled by the
+# deliverables, and the system's socket headers stay below it.
+bash scripts/check-seam.sh
 jobs="$(nproc)"
 
 run_suite() {  # folder, extra cmake arguments..., then -- and ctest arguments
