@@ -1,4 +1,9 @@
 // Windows Sockets start-up, error numbers and the socket calls that differ from the BSD ones.
+// The system's socket headers first: winsock.h then takes them instead of its own declarations.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include "winsock.h"
 
 #include <errno.h>

@@ -1,11 +1,6 @@
 // Helpers shared by the WinINet tests.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 
@@ -15,14 +10,14 @@ namespace inet_test {
 
 // A port on 127.0.0.1 that nothing listens on (bound once, then released).
 inline INTERNET_PORT ClosedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(address);
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int size = sizeof(address);
     bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    close(s);
+    closesocket(s);
     return ntohs(address.sin_port);
 }
 

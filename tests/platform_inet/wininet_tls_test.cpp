@@ -1,5 +1,11 @@
 // https through WinINet: certificates are always verified in full, whatever the request's flags say;
 // only the request's flag makes an exchange secure.
+// Before the platform's headers: the one-answer server below is written against the system's sockets.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>

@@ -4,6 +4,9 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
+// The client side (connect) is the system's own; it comes before the platform's headers, which then
+// take the system's socket headers too.
+#include <sys/socket.h>
 
 #include <cstring>
 

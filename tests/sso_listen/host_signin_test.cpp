@@ -3,11 +3,13 @@
 // Each test loads the library afresh, after setting the environment it reads at load.
 #include <string>
 
+// Before the platform's headers: its plain client takes the system's socket headers.
+#include "tests/sso_listen/listen_support.h"
+
 #include "platform/posix/observer.h"
 #include "platform/win32api.h"
 #include "tests/fakes/fake_services.h"
 #include "tests/sso_listen/dialog_runner.h"
-#include "tests/sso_listen/listen_support.h"
 #include "tests/support/file_text.h"
 #include "tests/support/library_ini_path.h"
 

@@ -1,5 +1,6 @@
 // Helpers of the loopback listener's tests: a private home folder and a plain client for the
-// listener's port.
+// listener's port. The client is written against the system's socket headers, so a file includes
+// this header before any header of the platform.
 #pragma once
 
 #include <arpa/inet.h>

@@ -2,6 +2,9 @@
 // and stopping, the connections it drops, and whole sign-ins through the fake browser.
 #include <sys/resource.h>
 
+// Before the platform's headers: its plain client takes the system's socket headers.
+#include "tests/sso_listen/listen_support.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -12,7 +15,6 @@
 #include "platform/posix/observer.h"
 #include "tests/fakes/fake_services.h"
 #include "tests/sso_listen/dialog_runner.h"
-#include "tests/sso_listen/listen_support.h"
 #include "tests/support/file_text.h"
 
 using namespace listen_test;

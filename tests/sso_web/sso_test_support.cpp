@@ -1,9 +1,11 @@
 // A private home folder, clients aimed at the fakes, a dead port, loopback visits and the boxes shown.
-#include "tests/sso_web/sso_test_support.h"
-
+// The system's socket headers before the platform's, which then takes them instead of its own.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include "tests/sso_web/sso_test_support.h"
+
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
