@@ -22,16 +22,16 @@ protected:
     int pages = 77;
 
     BOOL Get(const std::string& path, BOOL tolerate403 = FALSE, int* pageCount = nullptr) {
-        return client->WebAccess(1, (api.BaseUrl() + path).c_str(), CString(), &status, &response, nullptr, nullptr,
-                                 nullptr, pageCount ? pageCount : &pages, tolerate403);
+        return client->WebAccess(CHttpConnection::HTTP_VERB_GET, (api.BaseUrl() + path).c_str(), CString(), &status,
+                                 &response, nullptr, nullptr, nullptr, pageCount ? pageCount : &pages, tolerate403);
     }
 };
 
 TEST_F(WebAccessTest, SendsTheVerbObjectBodyAndHeadersAsGiven) {
     api.Set("/v1/thing/", 200, "[1,2,3]");
     const char* headers = "accept: application/json\r\nauthorization: Bearer tok\r\n";
-    ASSERT_TRUE(client->WebAccess(0, (api.BaseUrl() + "v1/thing/?page=2").c_str(), "[42]", &status, &response, nullptr,
-                                  nullptr, headers, nullptr, FALSE));
+    ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, (api.BaseUrl() + "v1/thing/?page=2").c_str(), "[42]",
+                                  &status, &response, nullptr, nullptr, headers, nullptr, FALSE));
     EXPECT_EQ(status, 200);
     EXPECT_EQ(Str(response), "[1,2,3]");
     EXPECT_EQ(Str(client->errorText), "OK");
@@ -51,9 +51,12 @@ TEST_F(WebAccessTest, SendsTheVerbObjectBodyAndHeadersAsGiven) {
 TEST_F(WebAccessTest, BasicCredentialsOnlyWithUserAndPassword) {
     api.Set("/token", 200, "{}");
     const std::string url = api.BaseUrl() + "token";
-    ASSERT_TRUE(client->WebAccess(0, url.c_str(), "", &status, &response, "user", "pw", nullptr, nullptr, FALSE));
-    ASSERT_TRUE(client->WebAccess(0, url.c_str(), "", &status, &response, "user", nullptr, nullptr, nullptr, FALSE));
-    ASSERT_TRUE(client->WebAccess(0, url.c_str(), "", &status, &response, nullptr, "pw", nullptr, nullptr, FALSE));
+    ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, "user", "pw",
+                                  nullptr, nullptr, FALSE));
+    ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, "user", nullptr,
+                                  nullptr, nullptr, FALSE));
+    ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, nullptr, "pw",
+                                  nullptr, nullptr, FALSE));
     const auto requests = api.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].Header("Authorization"), "Basic " + fakes::Base64("user:pw"));
@@ -74,8 +77,8 @@ TEST_F(WebAccessTest, PageCountFromTheHeaderInAnyCase) {
     ASSERT_TRUE(Get("plain"));
     EXPECT_EQ(pages, 77);
     // Without a place for it the count is not written anywhere.
-    ASSERT_TRUE(client->WebAccess(1, (api.BaseUrl() + "paged").c_str(), "", &status, &response, nullptr, nullptr,
-                                  nullptr, nullptr, FALSE));
+    ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_GET, (api.BaseUrl() + "paged").c_str(), "", &status,
+                                  &response, nullptr, nullptr, nullptr, nullptr, FALSE));
     EXPECT_EQ(status, 200);
 }
 
@@ -192,7 +195,8 @@ TEST_F(WebAccessTest, AProxyRefusalThenAnAnswer) {
 TEST_F(WebAccessTest, UnreachableServerGivesTheInternetErrorQuietly) {
     client->errorText = "before";
     const std::string url = "http://127.0.0.1:" + std::to_string(ssotest::DeadPort()) + "/x";
-    EXPECT_FALSE(client->WebAccess(1, url.c_str(), "", &status, &response, nullptr, nullptr, nullptr, &pages, FALSE));
+    EXPECT_FALSE(client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr,
+                                   nullptr, nullptr, &pages, FALSE));
     EXPECT_EQ(Str(response), "");
     EXPECT_EQ(status, -1);
     EXPECT_EQ(pages, 77);

@@ -33,7 +33,8 @@ protected:
                                  tls_support::TlsStreams(identity));
         EXPECT_TRUE(server.Start());
         const std::string url = "https://" + host + ":" + std::to_string(server.Port()) + "/v1/x";
-        return client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr, nullptr, nullptr, nullptr, FALSE);
+        return client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr, nullptr,
+                                 nullptr, nullptr, FALSE);
     }
 
     static tls_support::Authority* authority;
