@@ -67,7 +67,7 @@ inline BOOL CompareElements(const TYPE* element1, const ARG_TYPE* element2) {
     return *element1 == *element2;
 }
 
-namespace qf_detail {
+namespace afx_detail {
 
 // Raw storage for `count` objects of T, or a memory exception.
 template <class T>
@@ -81,7 +81,7 @@ T* AllocateRaw(size_t count) {
 
 inline void FreeRaw(void* p) noexcept { ::operator delete(p); }
 
-}  // namespace qf_detail
+}  // namespace afx_detail
 
 // ---------------------------------------------------------------------------------------------
 // CArray: a growable array of TYPE, passed in as ARG_TYPE.
@@ -134,17 +134,17 @@ INT_PTR CArray<TYPE, ARG_TYPE>::NextCapacity(INT_PTR needed) const {
 // Moves the elements into storage for `capacity` elements (at least m_nSize).
 template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR capacity) {
-    TYPE* data = qf_detail::AllocateRaw<TYPE>(static_cast<size_t>(capacity));
+    TYPE* data = afx_detail::AllocateRaw<TYPE>(static_cast<size_t>(capacity));
     INT_PTR moved = 0;
     try {
         for (; moved < m_nSize; ++moved) ::new (static_cast<void*>(data + moved)) TYPE(std::move_if_noexcept(m_pData[moved]));
     } catch (...) {
         for (INT_PTR i = 0; i < moved; ++i) data[i].~TYPE();
-        qf_detail::FreeRaw(data);
+        afx_detail::FreeRaw(data);
         throw;
     }
     for (INT_PTR i = 0; i < m_nSize; ++i) m_pData[i].~TYPE();
-    qf_detail::FreeRaw(m_pData);
+    afx_detail::FreeRaw(m_pData);
     m_pData = data;
     m_nMaxSize = capacity;
 }
@@ -152,7 +152,7 @@ void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR capacity) {
 template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::RemoveAll() noexcept {
     while (m_nSize > 0) m_pData[--m_nSize].~TYPE();
-    qf_detail::FreeRaw(m_pData);
+    afx_detail::FreeRaw(m_pData);
     m_pData = nullptr;
     m_nMaxSize = 0;
 }
@@ -340,7 +340,7 @@ void CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::InitHashTable(UINT size, BOOL allocNo
     if (size == 0) AfxThrowInvalidArgException();
     CAssoc** table = nullptr;
     if (allocNow || m_nCount > 0) {
-        table = qf_detail::AllocateRaw<CAssoc*>(size);
+        table = afx_detail::AllocateRaw<CAssoc*>(size);
         for (UINT i = 0; i < size; ++i) table[i] = nullptr;
     }
     if (m_pHashTable) {
@@ -353,7 +353,7 @@ void CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::InitHashTable(UINT size, BOOL allocNo
                 assoc = next;
             }
         }
-        qf_detail::FreeRaw(m_pHashTable);
+        afx_detail::FreeRaw(m_pHashTable);
     }
     m_pHashTable = table;
     m_nHashTableSize = size;
@@ -413,14 +413,14 @@ void CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::RemoveAll() noexcept {
                 assoc->~CAssoc();
                 assoc = next;
             }
-        qf_detail::FreeRaw(m_pHashTable);
+        afx_detail::FreeRaw(m_pHashTable);
         m_pHashTable = nullptr;
     }
     m_nCount = 0;
     m_pFreeList = nullptr;
     while (m_pBlocks) {
         Slot* next = m_pBlocks->nextFree;
-        qf_detail::FreeRaw(m_pBlocks);
+        afx_detail::FreeRaw(m_pBlocks);
         m_pBlocks = next;
     }
 }
@@ -428,7 +428,7 @@ void CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::RemoveAll() noexcept {
 template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
 typename CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::CAssoc* CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>::NewAssoc(ARG_KEY key) {
     if (!m_pFreeList) {
-        Slot* block = qf_detail::AllocateRaw<Slot>(static_cast<size_t>(m_nBlockSize) + 1);
+        Slot* block = afx_detail::AllocateRaw<Slot>(static_cast<size_t>(m_nBlockSize) + 1);
         block[0].nextFree = m_pBlocks;
         m_pBlocks = block;
         // Chained so the block's slots are handed out in address order.
