@@ -1,6 +1,6 @@
 // The test HTTP server's part that is the same on every system: reading a request, writing an
 // answer, the request log, and the connections' threads from their start to their end. The sockets
-// are in tests/fakes/http_server_posix.cpp and tests/windows/http_server_winsock.cpp.
+// are in tests/fakes/http_server_posix.cpp and tests/fakes/http_server_winsock.cpp.
 #include "tests/fakes/http_server.h"
 
 #include <cstdlib>

@@ -8,7 +8,7 @@
 // connections whose handler chose never to answer.
 //
 // To use it, add tests/fakes/http_server.cpp and the socket layer of the system to the test's SOURCES:
-// tests/fakes/http_server_posix.cpp, or tests/windows/http_server_winsock.cpp on Windows.
+// tests/fakes/http_server_posix.cpp, or tests/fakes/http_server_winsock.cpp on Windows.
 #pragma once
 
 #include <chrono>
