@@ -74,9 +74,10 @@ void Discard(const WindowPtr& w) {
     ForgetLocked(w);
 }
 
-// Makes the window and its controls, then runs WM_INITDIALOG. Returns null when the window cannot
-// be made; a window that its WM_INITDIALOG destroyed comes back with alive == false.
-WindowPtr CreateCore(const QpDialogTemplate* t, HWND parent, DLGPROC proc, LPARAM param, bool modal, Kind kind,
+// Makes the window of a modal dialog or box and its controls, then runs WM_INITDIALOG. Returns null
+// when the window cannot be made; a window that its WM_INITDIALOG destroyed comes back with
+// alive == false.
+WindowPtr CreateCore(const QpDialogTemplate* t, HWND parent, DLGPROC proc, LPARAM param, Kind kind,
                      const std::function<void(Window&)>& prepare = nullptr) {
     if (!t) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -103,9 +104,8 @@ WindowPtr CreateCore(const QpDialogTemplate* t, HWND parent, DLGPROC proc, LPARA
         w->cy = t->cy;
         w->templateId = t->id;
         w->dlgProc = proc;
-        w->modal = modal;
-        w->visible = modal || (t->style & WS_VISIBLE);
-        w->needsPaint = w->visible;
+        w->visible = true;
+        w->needsPaint = true;
         for (int i = 0; i < t->itemCount; ++i) {
             const QpDialogItem& item = t->items[i];
             auto c = std::make_shared<Window>();
@@ -198,7 +198,7 @@ INT_PTR ModalDialog(const QpDialogTemplate* t, HWND parent, DLGPROC proc, LPARAM
             if (on) EnableWindow(parent, TRUE);
         }
     } reenableGuard{parent, reenable};
-    WindowPtr w = CreateCore(t, parent, proc, param, true, Kind::Dialog);
+    WindowPtr w = CreateCore(t, parent, proc, param, Kind::Dialog);
     if (!w) return -1;
     return RunModal(w);
 }
@@ -309,7 +309,6 @@ extern "C" BOOL EndDialog(HWND dialog, INT_PTR result) {
     }
     w->ended = true;
     w->result = result;
-    if (!w->modal) w->visible = false;
     // The owner's loop may be waiting for a message: EndDialog came from another thread, or from a
     // call that another thread sent while the loop waited.
     ThreadQueue& owner = *w->owner;
@@ -463,7 +462,7 @@ extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     t.items = items.data();
     t.itemCount = int(items.size());
     if (owner && !IsWindow(owner)) owner = nullptr;
-    WindowPtr w = CreateCore(&t, owner, &BoxProc, 0, true, Kind::MessageBox, [&](Window& box) {
+    WindowPtr w = CreateCore(&t, owner, &BoxProc, 0, Kind::MessageBox, [&](Window& box) {
         box.boxType = type;
         box.boxButtons = buttons;
         box.boxDefault = defButton;

@@ -55,7 +55,6 @@ struct Window {
     bool iconic = false;
     bool enabled = true;
     bool needsPaint = false;
-    bool modal = false;
     bool ended = false;
     INT_PTR result = 0;
 
