@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, checks the platform seam (scripts/check-seam.sh), builds everything
-# and runs every test: once plainly, once under
-# AddressSanitizer+UndefinedBehaviorSanitizer, once under ThreadSanitizer, then the fuzz targets built
-# with clang for a few seconds each, and the Windows build under Wine.
+# and runs every test: once plainly, once under AddressSanitizer+UndefinedBehaviorSanitizer, once
+# under ThreadSanitizer, then the fuzz targets built with clang for a few seconds each, and the
+# Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
