@@ -186,9 +186,6 @@ public:
     INT_PTR GetSize() const noexcept { return m_nCount; }
     BOOL IsEmpty() const noexcept { return m_nCount == 0; }
 
-    TYPE& GetTail() { return Need(m_pTail)->data; }
-    const TYPE& GetTail() const { return Need(m_pTail)->data; }
-
     POSITION AddTail(ARG_TYPE element) { return Link(NewNode(element), m_pTail, nullptr); }
     void RemoveAll() noexcept;
 
@@ -211,10 +208,6 @@ private:
     static CNode* Node(POSITION position) {
         if (!position || position == BEFORE_START_POSITION) AfxThrowInvalidArgException();
         return reinterpret_cast<CNode*>(position);
-    }
-    static CNode* Need(CNode* node) {
-        if (!node) AfxThrowInvalidArgException();
-        return node;
     }
     static CNode* NewNode(ARG_TYPE value) {
         CNode* node = new (std::nothrow) CNode(value);

@@ -25,7 +25,6 @@ kept_for_tests='
 SysStringByteLen       the macro host side of the BSTRs that the exports take and return
 SafeArrayCreateVector  the macro host side of the arrays that the exports fill
 SafeArrayDestroy       the macro host side of the arrays that the exports fill
-GetTail                the tests of the personal orders read the last one the download added
 '
 # The driver of the headless window layer, there for the tests and the headless check program.
 skipped_headers='platform/posix/observer.h'

@@ -181,7 +181,9 @@ TEST_F(PersonalOrdersTest, DownloadedOnceWithAClosingZeroRecord) {
     api.Set(kOrders, 200, Array({PersonalOrder(kTritanium, false, 100, kJita), PersonalOrder(35, true, 7, kJita)}));
     EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 100);
     ASSERT_EQ(g_PersonalOrders.GetCount(), 3);
-    const charorder last = g_PersonalOrders.GetTail();
+    POSITION position = g_PersonalOrders.GetHeadPosition();
+    charorder last{};
+    while (position) last = g_PersonalOrders.GetNext(position);
     EXPECT_EQ(last.type_id, 0u);
     EXPECT_EQ(last.is_buy, 0u);
     EXPECT_EQ(last.volume_remain, 0u);

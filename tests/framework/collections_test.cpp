@@ -257,13 +257,11 @@ std::string Walk(const CList<Order, const Order&>& list) {
 TEST(CListPositions, AddedAtTheTailAndWalkedFromTheHead) {
     CList<Order, const Order&> list;
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
-    EXPECT_TRUE(ThrowsAndFrees<CInvalidArgException>([&] { list.GetTail(); }));
     list.AddTail(Order{3, 30, "Jita"});
     list.AddTail(Order{1, 10, "Amarr"});
     list.AddTail(Order{5, 50, "Rens"});
     EXPECT_EQ(Walk(list), "315");
     EXPECT_EQ(list.GetCount(), 3);
-    EXPECT_EQ(list.GetTail().where, CString("Rens"));
     POSITION pos = list.GetHeadPosition();
     list.GetNext(pos).volume = 31;  // the element itself, not a copy
     EXPECT_EQ(list.GetNext(pos).volume, 10);
@@ -275,7 +273,6 @@ TEST(CListPositions, AddedAtTheTailAndWalkedFromTheHead) {
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
     list.AddTail(Order{8, 0, ""});
     EXPECT_EQ(Walk(list), "8");
-    EXPECT_EQ(list.GetTail().type, 8);
 }
 
 }  // namespace
