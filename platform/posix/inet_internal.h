@@ -137,8 +137,6 @@ DWORD CertificateError(void* easy, const char* message);
 // most) or when the request is closed.
 std::string PeekRefusalBody(void* easy, const std::vector<int>& sockets, size_t length, long waitMs,
                             const Object& request);
-// The transfer library's text for the calling thread's last failed send.
-std::string& LastTransferText();
 void EnsureTransferLibrary();
 
 // Helpers shared by the sources.

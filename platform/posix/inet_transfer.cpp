@@ -303,11 +303,6 @@ void EnsureTransferLibrary() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string& LastTransferText() {
-    thread_local std::string text;
-    return text;
-}
-
 void ReleaseTransfer(void* easy) {
     if (easy) curl_easy_cleanup(static_cast<CURL*>(easy));
 }
@@ -425,17 +420,13 @@ DWORD TakeOutcome(CURL* easy, CURLcode code, const char* message, Capture& captu
     curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
     const bool tunnelRefused = code != CURLE_OK && tunnelStatus >= 300 && !capture.statusLine.empty();
     if (code != CURLE_OK && !tunnelRefused) {
-        LastTransferText() = message[0] ? message : curl_easy_strerror(code);
         if (capture.tooLarge) return ERROR_NOT_ENOUGH_MEMORY;
         if (request.IsClosed()) return ERROR_INTERNET_OPERATION_CANCELLED;
         return MapFailure(code, easy, message, capture);
     }
 
     Answer answer;
-    if (!ParseStatusLine(capture.statusLine, answer)) {
-        LastTransferText() = "the answer has no HTTP status line";
-        return ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    }
+    if (!ParseStatusLine(capture.statusLine, answer)) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     answer.present = true;
     answer.lines = std::move(capture.lines);
     answer.headers = std::move(capture.headers);
@@ -452,7 +443,6 @@ DWORD TakeOutcome(CURL* easy, CURLcode code, const char* message, Capture& captu
 DWORD Perform(Request& request, const SendPlan& plan, const void* body, size_t bodyLength) {
     EnsureTransferLibrary();
     request.answer = Answer();
-    LastTransferText().clear();
     if (!request.easy) request.easy = curl_easy_init();
     CURL* easy = static_cast<CURL*>(request.easy);
     if (!easy) return ERROR_INTERNET_INTERNAL_ERROR;
