@@ -143,4 +143,38 @@ void EnsureTransferLibrary();
 bool EqualNoCase(const std::string& a, const std::string& b);
 bool IsLoopbackHost(const std::string& host);
 
+// The table of live handles (inet_handles.cpp). A handle that was closed, or never made, finds
+// nothing.
+std::shared_ptr<Object> FindHandle(HINTERNET handle);
+
+// The handle's object as the kind a function takes; null with the last error set otherwise.
+template <typename T>
+std::shared_ptr<T> FindAs(HINTERNET handle, Kind kind) {
+    std::shared_ptr<Object> object = FindHandle(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (object->kind != kind) {
+        SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+        return nullptr;
+    }
+    return std::static_pointer_cast<T>(object);
+}
+
+// Sets the last error and gives FALSE, for the functions' ways out.
+BOOL Fail(DWORD error);
+
+// The process-wide timeouts that a session without its own takes (inet_options.cpp sets them).
+constexpr DWORD kDefaultConnectTimeout = 30000;
+constexpr DWORD kDefaultSendTimeout = 60000;
+constexpr DWORD kDefaultReceiveTimeout = 60000;
+struct Defaults {
+    std::mutex mutex;
+    DWORD connectTimeout = kDefaultConnectTimeout;
+    DWORD sendTimeout = kDefaultSendTimeout;
+    DWORD receiveTimeout = kDefaultReceiveTimeout;
+};
+Defaults& ProcessDefaults();
+
 }  // namespace qp::inet
