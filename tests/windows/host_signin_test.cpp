@@ -3,8 +3,10 @@
 // loopback listener and WinINet; a download shows the "ESI Download" dialog, which ends by itself.
 // Every test loads the library in a program of its own, so it starts from the load-time state.
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "tests/fakes/fake_services.h"
 #include "tests/support/file_text.h"
@@ -49,38 +51,50 @@ protected:
     QuarnelsExports x{};
 };
 
-// Watches, on a thread of its own, for a visible dialog of this process with the given caption.
-class DialogWatch {
+// Calls the handler with each dialog ("#32770") that this thread activates, and its caption, as
+// the dialog comes on the screen. GetUser runs the sign-in dialog and the message boxes on the
+// thread that called it, so a hook of that thread sees each of them as it opens.
+class DialogsShown {
 public:
-    explicit DialogWatch(std::string caption)
-        : m_caption(std::move(caption)), m_thread([this] {
-              while (!m_stop) {
-                  if (!wintest::DialogsOf(GetCurrentProcessId(), m_caption).empty()) m_seen = true;
-                  std::this_thread::sleep_for(5ms);
-              }
-          }) {}
-    ~DialogWatch() {
-        m_stop = true;
-        m_thread.join();
+    using Handler = std::function<void(HWND dialog, const std::string& caption)>;
+    explicit DialogsShown(Handler handler) : m_handler(std::move(handler)) {
+        s_current = this;
+        m_hook = SetWindowsHookExA(WH_CBT, &OnWindowEvent, nullptr, GetCurrentThreadId());
+        EXPECT_NE(m_hook, nullptr) << "cannot hook the thread's windows, error " << GetLastError();
     }
-    bool Seen() const { return m_seen; }
+    ~DialogsShown() {
+        if (m_hook) UnhookWindowsHookEx(m_hook);
+        s_current = nullptr;
+    }
+    DialogsShown(const DialogsShown&) = delete;
+    DialogsShown& operator=(const DialogsShown&) = delete;
 
 private:
-    std::string m_caption;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_seen{false};
-    std::thread m_thread;
+    static LRESULT CALLBACK OnWindowEvent(int code, WPARAM wParam, LPARAM lParam) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        if (code == HCBT_ACTIVATE && s_current && wintest::ClassOf(window) == "#32770") {
+            char caption[256] = {};
+            GetWindowTextA(window, caption, sizeof(caption));
+            s_current->m_handler(window, caption);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline DialogsShown* s_current = nullptr;  // one at a time, on the test's thread
+    Handler m_handler;
+    HHOOK m_hook = nullptr;
 };
 
 TEST_F(WinHostSignIn, GetUserSignsInThroughTheBrowserAndTheLoopbackListener) {
     wintest::StoreRefreshToken("");
     Load();
-    DialogWatch signInDialog("Authentication");
+    bool signInDialogShown = false;
+    DialogsShown dialogs([&](HWND, const std::string& caption) { signInDialogShown |= caption == "Authentication"; });
 
     BSTR name = SysAllocStringByteLen("None", 4);
     EXPECT_EQ(x.GetUser(&name), 90000001);
     EXPECT_EQ(TakeBstr(name), "Fake Pilot");
-    EXPECT_TRUE(signInDialog.Seen());
+    EXPECT_TRUE(signInDialogShown);
     EXPECT_TRUE(wintest::DialogsOf(GetCurrentProcessId(), "Authentication").empty());
 
     // The browser went to the authorize page, which sent it on to the listener with the code; the
@@ -111,44 +125,27 @@ TEST_F(WinHostSignIn, GetUserSignsInThroughTheBrowserAndTheLoopbackListener) {
 // OK, keeping the texts of the boxes.
 class AbortingUser {
 public:
-    AbortingUser()
-        : m_thread([this] {
-              while (!m_stop) {
-                  for (HWND dialog : wintest::DialogsOf(GetCurrentProcessId(), "Authentication")) {
-                      if (dialog == m_lastAborted) continue;
-                      m_lastAborted = dialog;
-                      ++m_aborted;
-                      wintest::Press(dialog, IDCANCEL);
-                  }
-                  // The class library captions its boxes with the module's name.
-                  for (HWND box : wintest::DialogsOf(GetCurrentProcessId(), "Quarnels64")) {
-                      if (box == m_lastBox) continue;
-                      m_lastBox = box;
-                      std::lock_guard<std::mutex> lock(m_mutex);
-                      m_boxes.push_back(wintest::WindowText(GetDlgItem(box, 0xFFFF)));
-                      wintest::Press(box, IDOK);
-                  }
-                  std::this_thread::sleep_for(5ms);
-              }
-          }) {}
-    ~AbortingUser() {
-        m_stop = true;
-        m_thread.join();
-    }
+    AbortingUser() : m_dialogs([this](HWND dialog, const std::string& caption) { Answer(dialog, caption); }) {}
     int Aborted() const { return m_aborted; }
-    std::vector<std::string> Boxes() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_boxes;
-    }
+    const std::vector<std::string>& Boxes() const { return m_boxes; }
 
 private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_aborted{0};
-    HWND m_lastAborted = nullptr;
-    HWND m_lastBox = nullptr;
-    mutable std::mutex m_mutex;
+    void Answer(HWND dialog, const std::string& caption) {
+        if (dialog == m_lastAnswered) return;
+        m_lastAnswered = dialog;
+        if (caption == "Authentication") {
+            ++m_aborted;
+            wintest::Press(dialog, IDCANCEL);
+        } else if (caption == "Quarnels64") {  // the class library captions its boxes with the module's name
+            m_boxes.push_back(wintest::WindowText(GetDlgItem(dialog, 0xFFFF)));
+            wintest::Press(dialog, IDOK);
+        }
+    }
+
+    int m_aborted = 0;
+    HWND m_lastAnswered = nullptr;
     std::vector<std::string> m_boxes;
-    std::thread m_thread;
+    DialogsShown m_dialogs;
 };
 
 TEST_F(WinHostSignIn, AnAbortedSignInWarnsAndLeavesNobodySignedIn) {
