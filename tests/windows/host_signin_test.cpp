@@ -3,6 +3,7 @@
 // loopback listener and WinINet; a download shows the "ESI Download" dialog, which ends by itself.
 // Every test loads the library in a program of its own, so it starts from the load-time state.
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -11,6 +12,7 @@
 #include "tests/fakes/fake_services.h"
 #include "tests/support/file_text.h"
 #include "tests/support/host_library.h"
+#include "tests/windows/import_patch.h"
 #include "tests/windows/win_test_support.h"
 
 namespace {
@@ -259,25 +261,83 @@ TEST_F(WinHostSignIn, AQuitMessageDuringADownloadWaitsForIt) {
     EXPECT_EQ(api_.RequestCount(), 1u);
 }
 
-TEST_F(WinHostSignIn, AHostMayFreeTheLibraryTheMomentADownloadReturns) {
-    api_.Set("/v1/characters/90000001/industry/jobs/", 200,
-             "[{\"blueprint_type_id\":1000,\"product_type_id\":34,\"runs\":12}]");
-    for (int round = 0; round < 20; ++round) {
-        wintest::StoreRefreshToken("fake-refresh");
+// Holds every thread of the library that closes the handle of its own thread, as a thread of the
+// class library does on its way out of the library's code, until Release: the host can then free
+// the library while those threads have yet to return through its code.
+class ThreadEndsHeld {
+public:
+    explicit ThreadEndsHeld(HMODULE library) : m_release(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        s_current = this;
+        m_patched = wintest::ReplaceImport(library, "CloseHandle", reinterpret_cast<const void*>(&HoldingCloseHandle));
+    }
+    ~ThreadEndsHeld() {
+        Release(std::chrono::seconds(20));
+        s_current = nullptr;
+        for (HANDLE thread : m_held) CloseHandle(thread);
+        CloseHandle(m_release);
+    }
+    ThreadEndsHeld(const ThreadEndsHeld&) = delete;
+    ThreadEndsHeld& operator=(const ThreadEndsHeld&) = delete;
+
+    bool Patched() const { return m_patched; }
+    size_t WaitForHeld(size_t count, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, limit, [&] { return m_held.size() >= count; });
+        return m_held.size();
+    }
+    // Lets the held threads go on; true once all of them have ended.
+    bool Release(std::chrono::milliseconds limit) {
+        SetEvent(m_release);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_held.empty() ||
+               WaitForMultipleObjects(DWORD(m_held.size()), m_held.data(), TRUE, DWORD(limit.count())) < WAIT_TIMEOUT;
+    }
+
+private:
+    static BOOL WINAPI HoldingCloseHandle(HANDLE handle) {
+        ThreadEndsHeld* self = s_current;
+        if (self && GetThreadId(handle) == GetCurrentThreadId()) self->Hold();
+        return CloseHandle(handle);
+    }
+    void Hold() {
+        HANDLE thread = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held.push_back(thread);
+        }
+        m_changed.notify_all();
+        WaitForSingleObject(m_release, 20000);
+    }
+
+    static inline std::atomic<ThreadEndsHeld*> s_current{nullptr};
+    HANDLE m_release;
+    bool m_patched = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<HANDLE> m_held;
+};
+
+// The threads that outlive an export are the sign-in's: the loopback listener's and the dialog's
+// wait thread end only after they have let GetUser return. (A download's worker is waited for.)
+TEST_F(WinHostSignIn, AHostMayFreeTheLibraryTheMomentASignInReturns) {
+    for (int round = 0; round < 3; ++round) {
+        wintest::StoreRefreshToken("");
         Load();
-        HostText item("Tritanium");
-        EXPECT_EQ(x.GetProduction(item.Arg()), 12) << "round " << round;
-        // The download's thread may still be on its way out of the library's code.
+        ThreadEndsHeld threadEnds(module_);
+        ASSERT_TRUE(threadEnds.Patched());
+        BSTR name = nullptr;
+        EXPECT_EQ(x.GetUser(&name), 90000001) << "round " << round;
+        EXPECT_EQ(TakeBstr(name), "Fake Pilot");
+        ASSERT_EQ(threadEnds.WaitForHeld(2, 10s), 2u) << "round " << round;
         ASSERT_TRUE(FreeLibrary(module_));
         module_ = nullptr;
-        // It lets go of the library as it ends, so the next round loads it afresh.
-        ASSERT_TRUE(wintest::WaitUntil([] { return GetModuleHandleA("Quarnels64.dll") == nullptr; }, 10s))
-            << "round " << round;
-        // A thread still running in the freed copy would meet unmapped code now, not the next
-        // round's copy at the same address.
-        Sleep(100);
+        // Had they no reference of their own, their way back would lead through unmapped code.
+        ASSERT_TRUE(threadEnds.Release(10s)) << "round " << round;
+        // The last of them let go of the library as it ended, so the next round loads it afresh.
+        EXPECT_EQ(GetModuleHandleA("Quarnels64.dll"), nullptr) << "round " << round;
     }
-    EXPECT_EQ(api_.RequestCount(), 20u);
+    EXPECT_EQ(signOn_.RequestsTo("/v2/oauth/token").size(), 3u);
 }
 
 }  // namespace
