@@ -26,6 +26,7 @@ auto TextSetting(S& s, DWORD option) -> decltype(&s.userName) {
     }
 }
 
+// A handle's settings and the process-wide defaults alike.
 template <typename S>
 auto TimeoutSetting(S& s, DWORD option) -> decltype(&s.connectTimeout) {
     switch (option) {
@@ -38,24 +39,13 @@ auto TimeoutSetting(S& s, DWORD option) -> decltype(&s.connectTimeout) {
     }
 }
 
-DWORD* DefaultTimeout(Defaults& d, DWORD option) {
-    switch (option) {
-        case INTERNET_OPTION_CONNECT_TIMEOUT: return &d.connectTimeout;
-        case INTERNET_OPTION_SEND_TIMEOUT:
-        case INTERNET_OPTION_DATA_SEND_TIMEOUT: return &d.sendTimeout;
-        case INTERNET_OPTION_RECEIVE_TIMEOUT:
-        case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT: return &d.receiveTimeout;
-        default: return nullptr;
-    }
-}
-
 }  // namespace
 
 extern "C" BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
     if (!handle) {
         // Process-wide defaults: only the timeouts.
         Defaults& d = ProcessDefaults();
-        DWORD* target = DefaultTimeout(d, option);
+        DWORD* target = TimeoutSetting(d, option);
         if (!target) return Fail(ERROR_INTERNET_INVALID_OPTION);
         if (!buffer) return Fail(ERROR_INVALID_PARAMETER);
         if (bufferLength < sizeof(DWORD)) return Fail(ERROR_INTERNET_BAD_OPTION_LENGTH);
