@@ -1,21 +1,15 @@
 // JSON escapes in the values of a token answer, which the flat splitting keeps as text.
+#include "library/sso/hex_digit.h"
 #include "library/sso/oauth2.h"
 
 namespace {
-
-int HexDigit(char digit) {
-    if (digit >= '0' && digit <= '9') return digit - '0';
-    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-    return -1;
-}
 
 // The code unit of "\uXXXX" at `at` (the backslash), or -1.
 long CodeUnitAt(const CString& text, int at) {
     if (at + 6 > text.GetLength() || text[at] != '\\' || text[at + 1] != 'u') return -1;
     long unit = 0;
     for (int i = at + 2; i < at + 6; ++i) {
-        const int digit = HexDigit(text[i]);
+        const int digit = HexValue(static_cast<unsigned char>(text[i]));
         if (digit < 0) return -1;
         unit = unit * 16 + digit;
     }

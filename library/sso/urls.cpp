@@ -1,5 +1,6 @@
 // The authorize URL and the token request bodies of the authorization-code flow, and the
 // percent-encoding of their parts.
+#include "library/sso/hex_digit.h"
 #include "library/sso/oauth2.h"
 
 namespace {
@@ -7,14 +8,6 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsAsciiAlphanumeric(unsigned char byte) {
     return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9');
-}
-
-// The value of one hexadecimal digit, or -1.
-int HexValue(unsigned char digit) {
-    if (digit >= '0' && digit <= '9') return digit - '0';
-    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-    return -1;
 }
 }  // namespace
 
