@@ -163,8 +163,7 @@ void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {
-    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime && MayDownload(kAssetsDownload))
-        RunDownload(kAssetsDownload, &DownloadAssets);
+    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime) RunDownload(kAssetsDownload, &DownloadAssets);
     const item_entry* record = FindItemByName(itemName);
     const int32_t typeId = record ? static_cast<int32_t>(record->type_id) : 0;
 

@@ -1,6 +1,7 @@
 // The dialog shown while a download runs on its worker thread, and the call that opens it.
 #include "library/esi/download_dialog.h"
 
+#include "library/esi/download_holds.h"
 #include "resources/resource.h"
 
 namespace {
@@ -88,6 +89,7 @@ LRESULT CEsiDownloadDlg::OnDownloadFinished(WPARAM, LPARAM) {
 }
 
 void RunDownload(const char* title, CEsiDownloadDlg::Worker worker) {
+    if (!MayDownload(title)) return;
     CEsiDownloadDlg dialog;
     dialog.m_strTitle = title;
     dialog.m_nMode = 0;

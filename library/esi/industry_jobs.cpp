@@ -41,8 +41,7 @@ void DownloadIndustryJobs(OAuth2* oauth) {
 
 int GetProductionAmount(const CString& item) {
     const int64_t now = _time64(nullptr);
-    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime && MayDownload(kIndustryJobsDownload))
-        RunDownload(kIndustryJobsDownload, &DownloadIndustryJobs);
+    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime) RunDownload(kIndustryJobsDownload, &DownloadIndustryJobs);
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
     int64_t sum = 0;

@@ -42,8 +42,7 @@ int GetPersonalOrderVolume(const CString& hub, const CString& item, int sell) {
     const int64_t station = GetHubStationId(hub);
     const item_entry* record = FindItemByName(item);
     if (!record || record->type_id == 0) return 0;
-    if (g_PersonalOrders.IsEmpty() && MayDownload(kPersonalOrdersDownload))
-        RunDownload(kPersonalOrdersDownload, &DownloadPersonalOrders);
+    if (g_PersonalOrders.IsEmpty()) RunDownload(kPersonalOrdersDownload, &DownloadPersonalOrders);
 
     const uint32_t wantedSide = sell ? 0 : 1;
     int64_t sum = 0;

@@ -21,7 +21,7 @@ bool IsOneOf(DWORD id, const DWORD (&list)[N]) {
 }  // namespace
 
 double GetInventionChanceWithSkills(const invention_entry* entry) {
-    if (g_Skills.IsEmpty() && MayDownload(kSkillsDownload)) RunDownload(kSkillsDownload, &DownloadSkills);
+    if (g_Skills.IsEmpty()) RunDownload(kSkillsDownload, &DownloadSkills);
     if (!entry) return 0.0;
 
     DWORD firstScience = 0, secondScience = 0, encryption = 0;

@@ -41,7 +41,7 @@ void DownloadTransactions(OAuth2* oauth) {
 }
 
 int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold) {
-    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime && MayDownload(kTransactionsDownload))
+    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime)
         RunDownload(kTransactionsDownload, &DownloadTransactions);
     const int64_t station = GetHubStationId(hub);
     const int64_t cutoff = _time64(nullptr) - static_cast<int64_t>(days) * 86400;
