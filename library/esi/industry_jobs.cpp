@@ -4,7 +4,6 @@
 #include "library/database/database.h"
 #include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
-#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -16,15 +15,9 @@ const char kIndustryJobsDownload[] = "Industry jobs";
 
 void DownloadIndustryJobs(OAuth2* oauth) {
     g_IndustryJobs.RemoveAll();
-    int status = 0;
-    const CString answer =
-        oauth->EsiRequest("GET", "v1/characters/&user&/industry/jobs/", "", nullptr, FALSE, &status);
     JsonDocument document;
     // An error object walked as a list would give a job per member.
-    if (!ParseSuccessfulList(document, answer, status)) {
-        HoldDownload(kIndustryJobsDownload);
-        return;
-    }
+    if (!DownloadList(oauth, "v1/characters/&user&/industry/jobs/", kIndustryJobsDownload, document)) return;
     for (const cJSON* element : JsonChildren(document.root)) {
         production_info job;
         job.blueprint_type_id = static_cast<uint32_t>(JsonInt(element, "blueprint_type_id"));
@@ -36,7 +29,6 @@ void DownloadIndustryJobs(OAuth2* oauth) {
     }
     // A character without jobs is a complete answer too: asked again only when it is old.
     g_IndustryJobsTime = CTime(_time64(nullptr));
-    EndDownloadHold(kIndustryJobsDownload);
 }
 
 int GetProductionAmount(const CString& item) {

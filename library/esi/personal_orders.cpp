@@ -4,7 +4,6 @@
 #include "library/database/database.h"
 #include "library/dates_and_hubs.h"
 #include "library/esi/download_dialog.h"
-#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -15,15 +14,10 @@ const char kPersonalOrdersDownload[] = "Personal Orders";
 
 void DownloadPersonalOrders(OAuth2* oauth) {
     g_PersonalOrders.RemoveAll();
-    int status = 0;
-    const CString answer = oauth->EsiRequest("GET", "v2/characters/&user&/orders/", "", nullptr, FALSE, &status);
     JsonDocument document;
     // Only a list of orders is an answer. Anything else leaves the list empty, so that a query asks
     // again once the hold is over instead of answering 0 until the library is loaded anew.
-    if (!ParseSuccessfulList(document, answer, status)) {
-        HoldDownload(kPersonalOrdersDownload);
-        return;
-    }
+    if (!DownloadList(oauth, "v2/characters/&user&/orders/", kPersonalOrdersDownload, document)) return;
     for (const cJSON* element : JsonChildren(document.root)) {
         charorder order;
         order.location_id = JsonInt64(element, "location_id");
@@ -35,7 +29,6 @@ void DownloadPersonalOrders(OAuth2* oauth) {
     // The closing record keeps the list from being empty, so the orders are downloaded once per
     // load; no item has type id 0, so it adds nothing to any sum.
     g_PersonalOrders.AddTail(charorder{0, 0, 0, 0});
-    EndDownloadHold(kPersonalOrdersDownload);
 }
 
 int GetPersonalOrderVolume(const CString& hub, const CString& item, int sell) {

@@ -5,7 +5,6 @@
 #include "library/dates_and_hubs.h"
 #include "library/esi/cache_lifetime.h"
 #include "library/esi/download_dialog.h"
-#include "library/esi/download_holds.h"
 #include "library/esi/esi_answer.h"
 #include "library/esi/quantity_sum.h"
 #include "library/sso/json_document.h"
@@ -16,18 +15,11 @@ const char kTransactionsDownload[] = "Transactions";
 
 void DownloadTransactions(OAuth2* oauth) {
     g_Transactions.RemoveAll();
-    int status = 0;
-    const CString answer =
-        oauth->EsiRequest("GET", "v1/characters/&user&/wallet/transactions/", "", nullptr, FALSE, &status);
     JsonDocument document;
     // An error is not data: stamped, it would answer 0 for a whole cache lifetime.
-    if (!ParseSuccessfulList(document, answer, status)) {
-        HoldDownload(kTransactionsDownload);
-        return;
-    }
+    if (!DownloadList(oauth, "v1/characters/&user&/wallet/transactions/", kTransactionsDownload, document)) return;
     // An empty list is a complete answer and is stamped too.
     g_TransactionsTime = CTime(_time64(nullptr));
-    EndDownloadHold(kTransactionsDownload);
     for (const cJSON* element : JsonChildren(document.root)) {
         transaction_entry entry;
         entry.date = ParseEsiDateTime(JsonText(element, "date"));
