@@ -7,6 +7,7 @@
 #include "library/dates_and_hubs.h"
 #include "library/esi/assets.h"
 #include "tests/esi/esi_test_support.h"
+#include "tests/support/sign_in_watch.h"
 
 // Found by the standard algorithms through the record's own (global) namespace.
 static bool operator==(const asset_entry& a, const asset_entry& b) {
@@ -342,17 +343,10 @@ TEST_F(AssetsTest, AnAbortedSignInLeavesEmptyCaches) {
     asset_entry earlier{kTritanium, 1, 1};
     g_CharAssets.Add(earlier);
     const CTime stale = g_AssetsTime;
+    SignInWatch user([](unsigned dialog) { QpObserverPress(dialog, IDCANCEL); });
     ssotest::Worker<int> query([] { return GetAssetQuantity("Tritanium", ""); });
-    int aborted = 0;
-    unsigned after = 0;
-    while (!query.Done(std::chrono::milliseconds(10)) && aborted < 20) {
-        const unsigned dialog = qp::observer::WaitDialog("Authentication", 50, after);
-        if (!dialog) continue;
-        after = dialog;
-        if (QpObserverPress(dialog, IDCANCEL)) ++aborted;
-    }
     EXPECT_EQ(query.Get(), 0);
-    EXPECT_EQ(aborted, 1);
+    EXPECT_EQ(user.Seen(), 1);
     EXPECT_EQ(api.RequestCount(), 0u);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Authentication failed - No access to the ESI-API possible"});
     EXPECT_EQ(g_CharAssets.GetSize(), 0);

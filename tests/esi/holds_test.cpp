@@ -1,9 +1,7 @@
 // What a failure leaves behind: a failed download is not tried again for a minute, and neither is a
 // sign-in that ended without a token, so that a sheet's cells do not turn one failure into a request,
 // a box or a browser tab each.
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "library/esi/assets.h"
@@ -17,6 +15,7 @@
 #include "library/retry_hold.h"
 #include "tests/esi/esi_test_support.h"
 #include "tests/support/esi_date.h"
+#include "tests/support/sign_in_watch.h"
 
 namespace {
 
@@ -105,34 +104,6 @@ TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
     EXPECT_EQ(BoxTexts().size(), 6u);
 }
 
-// Plays the user's browser: whenever a sign-in window opens, it comes back to the listener with the
-// service's code and the sign-in's state.
-class ReturningBrowser {
-public:
-    ReturningBrowser()
-        : m_thread([this] {
-              unsigned after = 0;
-              while (!m_stop) {
-                  const unsigned dialog = qp::observer::WaitDialog("Authentication", 50, after);
-                  if (!dialog) continue;
-                  after = dialog;
-                  ++m_visits;
-                  ssotest::VisitLoopback(g_OAuth.port,
-                                         "/?code=fake-code&state=" + std::to_string(g_OAuth.stateNonce));
-              }
-          }) {}
-    ~ReturningBrowser() {
-        m_stop = true;
-        m_thread.join();
-    }
-    int Visits() const { return m_visits; }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_visits{0};
-    std::thread m_thread;
-};
-
 TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
     fakes::FakeSignOn signOn;
     g_OAuth.authorizeUrl = signOn.AuthorizeUrl().c_str();
@@ -141,16 +112,20 @@ TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
     g_OAuth.characterId = 0;
     // The service refuses the code the browser brings back.
     signOn.SetTokenAnswer(400, "{\"error\":\"invalid_grant\"}");
-    ReturningBrowser browser;
+    // The user's browser: whenever a sign-in window opens, it comes back to the listener with the
+    // service's code and the sign-in's state.
+    SignInWatch browser([](unsigned) {
+        ssotest::VisitLoopback(g_OAuth.port, "/?code=fake-code&state=" + std::to_string(g_OAuth.stateNonce));
+    });
 
     // The first download offers the sign-in once, though it asks for a token twice.
     EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 0);
-    EXPECT_EQ(browser.Visits(), 1);
+    EXPECT_EQ(browser.Seen(), 1);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Web Access failed: 400\n{\"error\":\"invalid_grant\"}",
                                                     "Authentication failed - No access to the ESI-API possible"}));
     // The next exports answer as without a token: no browser, no window, no box.
     EXPECT_EQ(QueryEverything(), kNoData);
-    EXPECT_EQ(browser.Visits(), 1);
+    EXPECT_EQ(browser.Seen(), 1);
     EXPECT_EQ(DownloadDialogs().size(), 1u);
     EXPECT_EQ(BoxTexts().size(), 2u);
     EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 1u);
@@ -162,7 +137,7 @@ TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
     BSTR name = nullptr;
     EXPECT_EQ(GetUser(&name), 90000001);
     SysFreeString(name);
-    EXPECT_EQ(browser.Visits(), 2);
+    EXPECT_EQ(browser.Seen(), 2);
     api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
     EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
     EXPECT_EQ(api.RequestCount(), 1u);
