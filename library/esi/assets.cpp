@@ -50,8 +50,10 @@ bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
 }
 
 // Names the containers of the kept items, in the order the items first recorded them, in batches
-// the names endpoint takes. A batch that fails leaves only its own names empty.
-void DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_array& assets,
+// the names endpoint takes. A batch that fails leaves only its own names empty; false once the web
+// API is held, which leaves every later batch unasked: so many containers without their names would
+// count as unnamed for a whole cache lifetime.
+bool DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_array& assets,
                             container_name_map& names) {
     std::vector<int64_t> ids;
     std::unordered_set<int64_t> listed;
@@ -67,10 +69,14 @@ void DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_arra
         int status = 0;
         const CString answer = oauth->EsiRequest("POST", path, body, nullptr, FALSE, &status);
         JsonDocument document;
-        if (!ParseSuccessfulAnswer(document, answer, status)) continue;
+        if (!ParseSuccessfulAnswer(document, answer, status)) {
+            if (oauth->IsWebApiHeld()) return false;
+            continue;
+        }
         for (const cJSON* element : JsonChildren(document.root))
             names[JsonInt64(element, "item_id")] = JsonText(element, "name");
     }
+    return true;
 }
 
 // The character's corporation, from the character's own record; 0 when the record could not be had.
@@ -129,12 +135,16 @@ bool DownloadCharacterAssets(OAuth2* oauth) {
         return false;
     }
     g_AssetsTime = CTime(_time64(nullptr));
-    if (g_CharAssetNames.GetCount() > 0) DownloadCharacterAssetNames(oauth);
+    if (g_CharAssetNames.GetCount() > 0 && !DownloadCharacterAssetNames(oauth)) {
+        g_CharAssets.RemoveAll();
+        g_CharAssetNames.RemoveAll();
+        return false;
+    }
     return true;
 }
 
-void DownloadCharacterAssetNames(OAuth2* oauth) {
-    DownloadContainerNames(oauth, "v1/characters/&user&/assets/names/", g_CharAssets, g_CharAssetNames);
+bool DownloadCharacterAssetNames(OAuth2* oauth) {
+    return DownloadContainerNames(oauth, "v1/characters/&user&/assets/names/", g_CharAssets, g_CharAssetNames);
 }
 
 bool DownloadCorporationAssets(OAuth2* oauth) {
@@ -152,14 +162,18 @@ bool DownloadCorporationAssets(OAuth2* oauth) {
         return false;
     }
     g_AssetsTime = CTime(_time64(nullptr));
-    if (g_CorpAssetNames.GetCount() > 0) DownloadCorporationAssetNames(oauth, corporationId);
+    if (g_CorpAssetNames.GetCount() > 0 && !DownloadCorporationAssetNames(oauth, corporationId)) {
+        g_CorpAssets.RemoveAll();
+        g_CorpAssetNames.RemoveAll();
+        return false;
+    }
     return true;
 }
 
-void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
+bool DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
     CString path;
     path.Format("v1/corporations/%d/assets/names/", corporationId);
-    DownloadContainerNames(oauth, path, g_CorpAssets, g_CorpAssetNames);
+    return DownloadContainerNames(oauth, path, g_CorpAssets, g_CorpAssetNames);
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {

@@ -32,12 +32,13 @@ int GetAssetQuantity(const CString& itemName, const CString& containerName);
 // The downloads, run on the download dialog's worker thread. The two owners' downloads stamp
 // g_AssetsTime and return true when they read every page (the corporation's also needs the
 // character's record, which names it); after a failure they leave their caches empty and return
-// false, and DownloadAssets then keeps nothing, leaves the stamp and holds the download.
+// false, and DownloadAssets then keeps nothing, leaves the stamp and holds the download. The names'
+// downloads fail only when the web API was held before every container was asked about.
 void DownloadAssets(OAuth2* oauth);
 bool DownloadCharacterAssets(OAuth2* oauth);
-void DownloadCharacterAssetNames(OAuth2* oauth);
+bool DownloadCharacterAssetNames(OAuth2* oauth);
 bool DownloadCorporationAssets(OAuth2* oauth);
-void DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId);
+bool DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId);
 
 // The step of the downloads for one parsed asset page: appends its items in unlocked containers to
 // `assets` and records each of their containers in `names` with an empty name. Returns the number

@@ -7,10 +7,12 @@
 bool MayDownload(const CString& download) {
     __time64_t failedAt = 0;
     if (g_DownloadHolds.Lookup(download, failedAt) && WithinRetryHold(failedAt, _time64(nullptr))) return false;
-    return !g_OAuth.IsSignInHeld();
+    return !g_OAuth.IsSignInHeld() && !g_OAuth.IsWebApiHeld();
 }
 
-void HoldDownload(const CString& download) { g_DownloadHolds.SetAt(download, _time64(nullptr)); }
+void HoldDownload(const CString& download) {
+    if (!g_OAuth.IsWebApiHeld()) g_DownloadHolds.SetAt(download, _time64(nullptr));
+}
 
 void EndDownloadHold(const CString& download) { g_DownloadHolds.RemoveKey(download); }
 

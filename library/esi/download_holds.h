@@ -1,6 +1,7 @@
 // Downloads that failed within the last minute are not tried again meanwhile: their queries answer
 // from the empty cache, with no request, no window and no box. A download that succeeds ends its
-// hold. Each download has a name of its own ("Assets", one per market book, ...).
+// hold. Each download has a name of its own ("Assets", one per market book, ...). While the web API
+// as a whole is held, every download is.
 #pragma once
 
 #include "framework/afxcoll.h"
@@ -11,12 +12,14 @@
 using download_hold_map = CMap<CString, LPCSTR, __time64_t, __time64_t>;
 extern download_hold_map g_DownloadHolds;
 
-// Whether a query may start the download now: it has not failed within the hold, and no sign-in that
-// just ended without a token is being held (the download could send nothing, and its window would
-// only flash).
+// Whether a query may start the download now: it has not failed within the hold, and neither the web
+// API nor a sign-in that just ended without a token is being held (the download could send nothing,
+// and its window would only flash).
 bool MayDownload(const CString& download);
 
-// Kept by the download functions: a failure starts the hold, a success ends it.
+// Kept by the download functions: a failure starts the hold, a success ends it. A download that fails
+// while the web API is held failed for that reason and is held with it, not on its own: it goes again
+// as soon as the web API's hold ends, which may be sooner than a minute.
 void HoldDownload(const CString& download);
 void EndDownloadHold(const CString& download);
 void EndEveryDownloadHold();

@@ -6,6 +6,9 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
                            BOOL tolerate403, int* status) {
     CString answer;
     if (status) *status = 0;
+    // While the web API is held nothing goes to it, and no token is asked for a request that would
+    // not be sent.
+    if (IsWebApiHeld()) return answer;
     // The token is asked for twice, here and while the character is learnt. With none to be had the
     // sign-in is offered once: the second ask finds it held.
     CString token = GetAccessToken();
@@ -25,9 +28,14 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     headers.Format("accept: application/json\r\nauthorization: Bearer %s\r\n", token.GetString());
     if (token.IsEmpty()) return answer;
 
-    int answered = 0;
+    int answerStatus = 0;
+    CString answerHeaders;
+    const BOOL answered =
+        WebAccess(verb, url, body, &answerStatus, &answer, nullptr, nullptr, headers, pages, tolerate403, &answerHeaders);
     // A request that broke off after its status came is no answer either.
-    if (WebAccess(verb, url, body, &answered, &answer, nullptr, nullptr, headers, pages, tolerate403) && status)
-        *status = answered;
+    if (answered && status) *status = answerStatus;
+    // The failure that starts the hold has shown its box; the requests that the hold keeps back show none.
+    const int64_t hold = WebApiHoldAfter(answered, answerStatus, answerHeaders);
+    if (hold > 0) HoldWebApi(hold);
     return answer;
 }

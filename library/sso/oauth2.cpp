@@ -38,6 +38,7 @@ OAuth2::OAuth2() : stopEvent(FALSE, FALSE), doneEvent(FALSE, FALSE) {
     tokenTime = StartOfTimeStamps();
     signInTime = StartOfTimeStamps();
     signInFailedTime = StartOfTimeStamps();
+    webApiHeldSince = StartOfTimeStamps();
     // No listener has run yet: a stop before the first login must not wait for one.
     doneEvent.SetEvent();
     stateNonce = DrawStateNonce();

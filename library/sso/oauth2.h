@@ -60,10 +60,11 @@ public:
     static void SplitFlatJson(const CString& json, FieldList& fields);
     static CString GetFieldValue(const FieldList& fields, CString name);
 
-    // HTTP(S) requests. `verb` is one of CHttpConnection's HTTP_VERB_* values.
+    // HTTP(S) requests. `verb` is one of CHttpConnection's HTTP_VERB_* values. `answerHeaders` (may be
+    // null) receives the answer's header lines, lower-cased.
     BOOL WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                    const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
-                   BOOL tolerate403);
+                   BOOL tolerate403, CString* answerHeaders = nullptr);
     static void SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object);
 
     // Access token lifecycle. After a sign-in that ended without a token (aborted, refused, no
@@ -80,9 +81,15 @@ public:
     int GetCharacterId(CString* name);
 
     // Web API request. `status` (may be null) receives the answer's HTTP status, or 0 when no answer
-    // came (no token, or the request failed), so that a download can tell an error answer from data.
+    // came (no token, the web API held, or the request failed), so that a download can tell an error
+    // answer from data.
     CString EsiRequest(const CString& method, const CString& path, const CString& body, int* pages,
                        BOOL tolerate403, int* status = nullptr);
+    // The web API as a whole is left alone for a while after it failed (no answer, or an answer that
+    // it is down or overloaded) and while its error budget is nearly spent: no request of any
+    // download, and no token asked for one. The sign-on service is not part of this.
+    bool IsWebApiHeld() const;
+    void HoldWebApi(int64_t seconds);
 
     static CString GetIniPath();
     static CString ReadStoredRefreshToken();
@@ -106,6 +113,8 @@ public:
     CTime tokenTime;
     CTime signInTime;
     CTime signInFailedTime;  // when the last sign-in ended without a token
+    CTime webApiHeldSince;   // when the web API's hold began, and its length in seconds
+    int64_t webApiHoldSeconds = 0;
     int32_t characterId = 0;
     CString characterName;
     uint32_t accessType = 0;
@@ -131,6 +140,14 @@ extern const char kFormContentHeader[];
 // surrogate pair as the one character it stands for). An escape that is none of these stays as it
 // stands.
 CString DecodeJsonEscapes(const CString& text);
+
+// How long the web API is to be left alone after a request to it: `answered` is false when no answer
+// came, `headers` are the answer's lower-cased header lines. 0 when it need not be.
+int64_t WebApiHoldAfter(BOOL answered, int status, const CString& headers);
+
+// The value of the header line `name` (lower-case, without the colon) in lower-cased header lines,
+// without surrounding blanks; false when there is no such line.
+bool FindAnswerHeader(const CString& headers, const char* name, CString* value);
 
 // Base64 of RFC 4648 with "=" padding and no line breaks.
 CString Base64Encode(const void* data, uint32_t count);

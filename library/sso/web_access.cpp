@@ -69,17 +69,18 @@ bool SendWithProxyRetry(CHttpFile& request, const CString& headers, const CStrin
     return false;
 }
 
-// The page count of the answer's "x-pages:" header, when it has one.
-void ReadPageCount(CHttpFile& request, int* pages) {
+// The answer's header lines, lower-cased: header names are matched without regard to case.
+CString ReadAnswerHeaders(CHttpFile& request) {
     CString rawHeaders;
     request.QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, rawHeaders);
     rawHeaders.MakeLower();
-    const int found = rawHeaders.Find("x-pages:");
-    if (found < 0) return;
-    const int start = found + 8;
-    const int end = rawHeaders.Find('\r', start);
-    const CString pageText = end < 0 ? rawHeaders.Mid(start) : rawHeaders.Mid(start, end - start);
-    if (pages) *pages = std::atoi(pageText);
+    return rawHeaders;
+}
+
+// The page count of the answer's "x-pages:" header, when it has one.
+void ReadPageCount(const CString& headers, int* pages) {
+    CString pageText;
+    if (FindAnswerHeader(headers, "x-pages", &pageText) && pages) *pages = std::atoi(pageText);
 }
 
 void ReadBody(CHttpFile& request, CString* response, ReadBuffer& buffer) {
@@ -103,10 +104,11 @@ void ReportFailedStatus(int status, BOOL tolerate403, const ReadBuffer& buffer) 
 
 BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                        const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
-                       BOOL tolerate403) {
+                       BOOL tolerate403, CString* answerHeaders) {
     OpenedRequest opened;
     ReadBuffer buffer;
     response->Empty();
+    if (answerHeaders) answerHeaders->Empty();
     CString headers = extraHeaders ? extraHeaders : "";
     int isHttps = 0;
     int serverPort = 80;
@@ -126,7 +128,9 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
 
         if (SendWithProxyRetry(*opened.request, headers, body, proxyUser, proxyPassword, status, errorText, buffer)) {
             result = TRUE;
-            ReadPageCount(*opened.request, pages);
+            const CString lines = ReadAnswerHeaders(*opened.request);
+            ReadPageCount(lines, pages);
+            if (answerHeaders) *answerHeaders = lines;
             ReadBody(*opened.request, response, buffer);
         }
         ReportFailedStatus(*status, tolerate403, buffer);
@@ -141,6 +145,17 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
     return result;
 }
 
+bool FindAnswerHeader(const CString& headers, const char* name, CString* value) {
+    // A header line starts after a line end: the status line comes first.
+    const CString wanted = CString("\n") + name + ":";
+    const int found = headers.Find(wanted);
+    if (found < 0) return false;
+    const int start = found + wanted.GetLength();
+    const int end = headers.Find('\r', start);
+    *value = end < 0 ? headers.Mid(start) : headers.Mid(start, end - start);
+    value->Trim();
+    return true;
+}
 
 void OAuth2::SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object) {
     *isHttps = 0;

@@ -167,7 +167,7 @@ TEST_F(AssetsTest, AFailedPageKeepsNoAssetsAndIsDownloadedAgainAfterTheHold) {
         for (const fakes::HttpResponse& failure : failures) {
             api.Set(failing, failure);
             g_AssetsTime = stale;
-            esitest::LetDownloadHoldsPass();
+            esitest::LetHoldsPass();
             const size_t before = api.RequestCount();
             EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 0) << failing << " " << failure.body;
             EXPECT_EQ(g_AssetsTime, stale);
@@ -181,7 +181,7 @@ TEST_F(AssetsTest, AFailedPageKeepsNoAssetsAndIsDownloadedAgainAfterTheHold) {
 
     api.Set(CorpPage(kCorporation, 2), 200, Array({Asset(kTritanium, 9, 2001)}));
     g_AssetsTime = stale;
-    esitest::LetDownloadHoldsPass();
+    esitest::LetHoldsPass();
     EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 21);
     EXPECT_GT(g_AssetsTime, stale);
 }
@@ -260,7 +260,7 @@ TEST_F(AssetsTest, NamesAreAskedForInBatchesOfAtMost1000) {
     api.Set(CharPage(1), 200, Array(page));
     api.SetHandler(kCharNames, [&batches](const fakes::HttpRequest& request) {
         if (request.body == batches[0])
-            return fakes::HttpResponse::Text(500, "{\"error\":\"Internal error\"}", "application/json");
+            return fakes::HttpResponse::Text(404, "{\"error\":\"Invalid IDs in the request\"}", "application/json");
         return fakes::HttpResponse::Text(200, Array({Name(top - 1000, "Late"), Name(top - 1499, "Late")}),
                                          "application/json");
     });

@@ -124,10 +124,10 @@ TEST_F(SkillsTest, NoSkillsGiveTheBaseChanceAndAreAskedForAgain) {
     EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.34);
     api.Set(kSkills, 200, "{\"total_sp\":0}");
     EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.34);
-    esitest::LetDownloadHoldsPass();
+    esitest::LetHoldsPass();
     api.Set(kSkills, 200, "not json");
     EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.34);
-    esitest::LetDownloadHoldsPass();
+    esitest::LetHoldsPass();
     api.Set(kSkills, 500, "{\"error\":\"Internal Server Error\"}");
     EXPECT_DOUBLE_EQ(GetInventionChanceWithSkills(&entry), 0.34);
     EXPECT_EQ(api.RequestCount(), 4u);
@@ -211,7 +211,7 @@ TEST_F(PersonalOrdersTest, AnAnswerThatIsNotAListIsAskedForAgainAfterTheHold) {
         api.Set(kOrders, 200, answer);
         EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 0) << answer;
         EXPECT_TRUE(g_PersonalOrders.IsEmpty()) << answer;
-        esitest::LetDownloadHoldsPass();
+        esitest::LetHoldsPass();
     }
     api.Set(kOrders, 200, Array({PersonalOrder(kTritanium, false, 3, kJita)}));
     EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 3);
@@ -311,7 +311,7 @@ TEST_F(TransactionsTest, AnEmptyAnswerStampsAndAnUnparsableOneDoesNot) {
     EXPECT_EQ(GetTransactionQuantity("Tritanium", "", 30, 0), 0);
     EXPECT_EQ(g_TransactionsTime, old);
     EXPECT_EQ(g_Transactions.GetSize(), 0);
-    esitest::LetDownloadHoldsPass();
+    esitest::LetHoldsPass();
     api.Set(kTransactions, 200, Array({Transaction(kTritanium, true, 5, kJita, Recent())}));
     EXPECT_EQ(GetTransactionQuantity("Tritanium", "", 30, 0), 5);
     EXPECT_EQ(api.RequestCount(), 3u);

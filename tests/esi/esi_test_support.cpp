@@ -48,9 +48,10 @@ void ResetCaches() {
     g_AssetsTime = StartOfTimeStamps();
     g_DownloadHolds.RemoveAll();
     g_OAuth.EndSignInHold();
+    g_OAuth.webApiHoldSeconds = 0;
 }
 
-void AgeDownloadHolds(int64_t seconds) {
+void AgeHolds(int64_t seconds) {
     POSITION position = g_DownloadHolds.GetStartPosition();
     while (position) {
         CString download;
@@ -58,9 +59,11 @@ void AgeDownloadHolds(int64_t seconds) {
         g_DownloadHolds.GetNextAssoc(position, download, failedAt);
         g_DownloadHolds.SetAt(download, failedAt - seconds);
     }
+    g_OAuth.webApiHeldSince = CTime(g_OAuth.webApiHeldSince.GetTime() - seconds);
+    g_OAuth.signInFailedTime = CTime(g_OAuth.signInFailedTime.GetTime() - seconds);
 }
 
-void LetDownloadHoldsPass() { AgeDownloadHolds(kRetryHoldSeconds); }
+void LetHoldsPass() { AgeHolds(kRetryHoldSeconds); }
 
 void EsiTest::SetUp() {
     ResetCaches();

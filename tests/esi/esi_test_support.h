@@ -28,14 +28,14 @@ constexpr int64_t kHek = 60005686;
 // "/<version>/characters/90000001/<rest>" for a path written with "&user&".
 std::string UserPath(const std::string& pathWithUser);
 
-// Empties every cache and puts every time stamp back to where a fresh load has it; no download and
-// no sign-in is held.
+// Empties every cache and puts every time stamp back to where a fresh load has it; no download, no
+// sign-in and not the web API is held.
 void ResetCaches();
 
-// Moves every held download's failure back by `seconds`, as if they had passed; LetDownloadHoldsPass
-// by the length of the hold.
-void AgeDownloadHolds(int64_t seconds);
-void LetDownloadHoldsPass();
+// Moves the start of every hold back by `seconds`, as if they had passed: the held downloads', the web
+// API's and the sign-in's; LetHoldsPass by the length of a download's hold.
+void AgeHolds(int64_t seconds);
+void LetHoldsPass();
 
 // Every test starts from a fresh load: empty caches, a token that needs no sign-in, a known
 // character (so no verify request), and the web API played by `api`. Message boxes are answered at

@@ -1,6 +1,7 @@
 // What a failure leaves behind: a failed download is not tried again for a minute, and neither is a
 // sign-in that ended without a token, so that a sheet's cells do not turn one failure into a request,
 // a box or a browser tab each.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ const std::string kOrders = "/v2/characters/90000001/orders/";
 const std::string kTransactions = "/v1/characters/90000001/wallet/transactions/";
 const std::string kJobs = "/v1/characters/90000001/industry/jobs/";
 const std::string kSkills = "/v4/characters/90000001/skills/";
-const std::string kUnavailable = "{\"error\":\"The datasource tranquility is temporarily unavailable\"}";
+const std::string kNotFound = "{\"error\":\"Not found\"}";
 
 class HoldsTest : public esitest::EsiTest {
 protected:
@@ -61,15 +62,16 @@ protected:
 };
 
 TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
-    AnswerEverything(503, kUnavailable);
+    // A resource that fails (here each one, alone) holds its own download only.
+    AnswerEverything(404, kNotFound);
     EXPECT_EQ(QueryEverything(), kNoData);
     EXPECT_EQ(api.RequestCount(), 6u);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>(6, "Web Access failed: 503\n" + kUnavailable));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>(6, "Web Access failed: 404\n" + kNotFound));
 
     // Within the hold: no request, no window, no box, even once the web API is back.
     AnswerEverything(200, "[]");
     EXPECT_EQ(QueryEverything(), kNoData);
-    esitest::AgeDownloadHolds(kRetryHoldSeconds - 2);
+    esitest::AgeHolds(kRetryHoldSeconds - 2);
     EXPECT_EQ(QueryEverything(), kNoData);
     EXPECT_EQ(api.RequestCount(), 6u);
     EXPECT_EQ(DownloadDialogs().size(), 6u);
@@ -93,7 +95,7 @@ TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
                 "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
     api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
     api.Set(kSkills, 200, "{\"skills\":[{\"skill_id\":11443,\"active_skill_level\":3}]}");
-    esitest::AgeDownloadHolds(2);
+    esitest::AgeHolds(2);
     // 10 x 2.0; 7 in the box; 9 on sale; 5 sold; 3 runs; 0.34 x (1 + 3 / 30) = 0.374.
     const std::vector<double> answers = QueryEverything();
     EXPECT_DOUBLE_EQ(answers[0], 20.0);
@@ -102,6 +104,119 @@ TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
     EXPECT_EQ(api.RequestCount(), 7u + 9u);
     EXPECT_TRUE(g_DownloadHolds.IsEmpty());
     EXPECT_EQ(BoxTexts().size(), 6u);
+}
+
+// The process-wide receive time limit of new requests, put back at the end of the scope.
+class ReceiveTimeLimit {
+public:
+    explicit ReceiveTimeLimit(DWORD milliseconds) { Set(milliseconds); }
+    ~ReceiveTimeLimit() { Set(60000); }
+
+private:
+    static void Set(DWORD milliseconds) {
+        EXPECT_TRUE(InternetSetOptionA(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof(milliseconds)));
+    }
+};
+
+// A failure of the web API as a whole holds every download, so that a sheet during the downtime sends
+// one request and shows one box instead of one per cell; so does an error budget that runs low.
+TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeftAlone) {
+    const std::string kUnavailable = "{\"error\":\"The datasource tranquility is temporarily unavailable\"}";
+    const std::string kBooks = "/v1/markets/10000002/orders/";
+    const std::vector<std::string> kItems = {"Tritanium", "Pyerite", "Mexallon", "Isogen", "Nocxium"};
+    // Ten downloads: five books, then the assets, orders, transactions, jobs and skills.
+    const auto queryTen = [&] {
+        std::vector<double> answers;
+        for (const std::string& item : kItems) answers.push_back(GetMarketPrice("Jita", item.c_str(), 1, 10));
+        for (double answer : QueryEverything()) answers.push_back(answer);
+        answers.erase(answers.begin() + 5);  // the Tritanium book asked for twice
+        return answers;
+    };
+    std::vector<double> noData(10, 0.0);
+    noData.back() = 0.34;
+
+    // The downtime: the first download meets it, the nine others send nothing and show nothing.
+    AnswerEverything(503, kUnavailable);
+    api.Set(kBooks, 503, kUnavailable);
+    EXPECT_EQ(queryTen(), noData);
+    EXPECT_EQ(api.RequestCount(), 1u);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Web Access failed: 503\n" + kUnavailable});
+    EXPECT_EQ(DownloadDialogs().size(), 1u);
+
+    // A minute later they download.
+    const std::string kOffer = "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]";
+    AnswerEverything(200, "[]");
+    api.Set(kBook, 200, kOffer);
+    api.Set(kBooks, 200, kOffer);
+    api.Set(kSkills, 200, "{\"skills\":[]}");
+    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
+    api.Set("/v5/corporations/98000001/assets/", 200, "[]");
+    esitest::AgeHolds(kRetryHoldSeconds - 2);
+    EXPECT_EQ(queryTen(), noData);
+    EXPECT_EQ(api.RequestCount(), 1u);
+    esitest::AgeHolds(2);
+    std::vector<double> booksPriced = noData;
+    std::fill(booksPriced.begin(), booksPriced.begin() + 5, 20.0);
+    EXPECT_EQ(queryTen(), booksPriced);
+    EXPECT_EQ(api.RequestCount(), 1u + 5u + 7u);  // the assets ask for the character's record and corporation too
+
+    // A web API that takes the connection and never answers: the first download waits out its
+    // time limit, the next one answers at once.
+    esitest::ResetCaches();
+    {
+        ReceiveTimeLimit oneSecond(1000);
+        api.Set(kBook, fakes::HttpResponse::NoAnswer());
+        EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
+        EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+        EXPECT_EQ(api.RequestCount(), 14u);
+        EXPECT_EQ(BoxTexts().size(), 1u);
+    }
+
+    // An answer that leaves 3 errors in a window resetting in 12 s counts as usual, then holds
+    // every download for those 12 s.
+    esitest::ResetCaches();
+    api.Set(kBook, 200, kOffer, {{"X-ESI-Error-Limit-Remain", "3"}, {"X-ESI-Error-Limit-Reset", "12"}});
+    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 20.0);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    esitest::AgeHolds(10);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    EXPECT_EQ(api.RequestCount(), 15u);
+    esitest::AgeHolds(2);
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
+    EXPECT_EQ(api.RequestCount(), 16u);
+
+    // Too many requests: held for as long as the answer asks, here 5 s.
+    esitest::ResetCaches();
+    api.Set(kJobs, 429, "{\"error\":\"Too many requests\"}", {{"Retry-After", "5"}});
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    esitest::AgeHolds(3);
+    EXPECT_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 0.0);
+    EXPECT_EQ(api.RequestCount(), 17u);
+    esitest::AgeHolds(2);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
+    EXPECT_EQ(api.RequestCount(), 18u);
+
+    // Containers whose names the downtime kept back would count as unnamed for a whole cache lifetime:
+    // no assets are kept, and they are downloaded again after the hold.
+    esitest::ResetCaches();
+    const std::string kCorporationNames = "/v1/corporations/98000001/assets/names/";
+    api.Set("/v5/corporations/98000001/assets/", 200,
+            "[{\"location_flag\":\"Unlocked\",\"location_id\":2001,\"quantity\":5,\"type_id\":34}]");
+    api.Set(kCorporationNames, 503, kUnavailable);
+    EXPECT_EQ(GetAssetQuantity("Tritanium", ""), 0);
+    api.Set(kCorporationNames, 200, "[{\"item_id\":2001,\"name\":\"Box\"}]");
+    esitest::LetHoldsPass();
+    EXPECT_EQ(GetAssetQuantity("Tritanium", "Box"), 5);
+    EXPECT_EQ(api.RequestCount(), 18u + 4u + 4u);
+
+    // A book that is not found is that book's failure alone: the others still download.
+    esitest::ResetCaches();
+    api.Set(kBook, 404, kNotFound);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
+    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 20.0);
+    EXPECT_EQ(api.RequestCount(), 28u);
 }
 
 TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {

@@ -1,5 +1,5 @@
-// The live-data exports as a macro host calls them while the web API answers errors: an error is not
-// data, and the corporation's assets need the character's own record. A program of its own, so that
+// The live-data exports as a macro host calls them while the web API refuses single requests: an
+// error is not data, and the corporation's assets need the character's own record. A program of its own, so that
 // its transaction, job and asset caches are nobody else's.
 #include <string>
 #include <vector>
@@ -12,12 +12,12 @@ using livetest::Array;
 using LiveFailures = livetest::LiveDataHost;
 
 TEST_F(LiveFailures, ErrorsAreNoDataEmptyListsAreAndAssetsNeedTheCharactersRecord) {
-    const std::string unavailable = "{\"error\":\"The datasource tranquility is temporarily unavailable\"}";
+    const std::string outOfScope = "{\"error\":\"token not valid for scope\"}";
     HostText item("Tritanium"), jita("Jita"), all("");
     short days = 30, sold = 1;
 
     // Transactions answered with an error: nothing is counted, and no box comes but the first.
-    api.Set("/v1/characters/90000001/wallet/transactions/", 503, unavailable);
+    api.Set("/v1/characters/90000001/wallet/transactions/", 403, outOfScope);
     EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, &sold), 0);
     EXPECT_EQ(x.GetTransactionAmount(item.Arg(), jita.Arg(), &days, &sold), 0);
     EXPECT_EQ(Boxes(), 1u);
@@ -33,7 +33,7 @@ TEST_F(LiveFailures, ErrorsAreNoDataEmptyListsAreAndAssetsNeedTheCharactersRecor
     api.Set("/v5/characters/90000001/assets/", 200,
             Array({"{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}"}));
     api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
-    api.Set("/v5/characters/90000001/", 503, unavailable);
+    api.Set("/v5/characters/90000001/", 404, "{\"error\":\"Character not found\"}");
     api.Set("/v5/corporations/0/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
     EXPECT_EQ(x.GetAssets(item.Arg(), all.Arg()), 0);
     EXPECT_EQ(x.GetAssets(item.Arg(), all.Arg()), 0);
