@@ -26,7 +26,9 @@ CString OAuth2::GetAccessToken() {
     // failed just before that sign-in, too.
     if (result.IsEmpty() && IsSignInHeld()) return accessToken;
 
-    if (result.IsEmpty() && !refreshToken.IsEmpty()) {
+    // A host that was loaded before anyone signed in takes the token another host stored since,
+    // instead of opening the browser again.
+    if (result.IsEmpty() && TakeStoredRefreshToken()) {
         RefreshAccessToken();
         result = accessToken;
     }
@@ -56,21 +58,31 @@ bool OAuth2::EndSignInHold() {
     return held;
 }
 
+bool OAuth2::TakeStoredRefreshToken() {
+    // Other hosts of the same user (a second workbook's application, the check program) share the ini
+    // file, and a refresh by one of them makes the service retire the token the others hold: the
+    // stored token is the one of record. An emptied key leaves the held token alone.
+    const CString stored = ReadStoredRefreshToken();
+    if (!stored.IsEmpty()) refreshToken = stored;
+    return !refreshToken.IsEmpty();
+}
+
 void OAuth2::RefreshAccessToken() {
     accessToken.Empty();
     int status = 0;
     CString answer;
-    if (!SendRefreshRequest(&status, &answer)) return;
-    // Another host of the same user (a second workbook's application, the check program) shares the
-    // ini file: when it refreshed, the service retired the token this one read at load. The stored
-    // token is then the one to send.
-    if (status == 400 || status == 401) {
+    BOOL answered = SendRefreshRequest(&status, &answer);
+    // Another host may have rotated the token between the read of the ini file and the send.
+    if (answered && (status == 400 || status == 401)) {
         const CString stored = ReadStoredRefreshToken();
         if (!stored.IsEmpty() && stored != refreshToken) {
             refreshToken = stored;
-            if (!SendRefreshRequest(&status, &answer)) return;
+            answered = SendRefreshRequest(&status, &answer);
         }
     }
+    // The requests are sent without their box: only a refresh that failed in the end is told of.
+    if (unsigned(status) >= 300) ShowWebAccessFailed(status, answer);
+    if (!answered) return;
     if (status != 200) {
         CString text;
         text.Format("%d %s", status, errorText.GetString());
@@ -99,8 +111,9 @@ void OAuth2::RefreshAccessToken() {
 BOOL OAuth2::SendRefreshRequest(int* status, CString* answer) {
     const char* user = useBasicAuth ? clientId.GetString() : nullptr;
     const char* password = useBasicAuth ? clientSecret.GetString() : nullptr;
+    *status = 0;
     if (WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetRefreshBody(), status, answer, user, password,
-                  kFormContentHeader, nullptr, FALSE))
+                  kFormContentHeader, nullptr, kNoBox))
         return TRUE;
     state = kFailed;
     return FALSE;
@@ -122,7 +135,7 @@ void OAuth2::VerifyToken() {
     int status = 0;
     CString answer;
     const BOOL answered = WebAccess(CHttpConnection::HTTP_VERB_GET, verifyUrl, CString(), &status, &answer, nullptr,
-                                    nullptr, header, nullptr, FALSE);
+                                    nullptr, header, nullptr, kBoxForFailures);
     if (unsigned(status) > 299 || !answered) return;
     JsonDocument document;
     if (!document.Parse(answer)) return;

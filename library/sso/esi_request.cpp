@@ -30,8 +30,8 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
 
     int answerStatus = 0;
     CString answerHeaders;
-    const BOOL answered =
-        WebAccess(verb, url, body, &answerStatus, &answer, nullptr, nullptr, headers, pages, tolerate403, &answerHeaders);
+    const BOOL answered = WebAccess(verb, url, body, &answerStatus, &answer, nullptr, nullptr, headers, pages,
+                                    tolerate403 ? kNoBoxFor403 : kBoxForFailures, &answerHeaders);
     // A request that broke off after its status came is no answer either.
     if (answered && status) *status = answerStatus;
     // The failure that starts the hold has shown its box; the requests that the hold keeps back show none.

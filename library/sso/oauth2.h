@@ -60,11 +60,13 @@ public:
     static void SplitFlatJson(const CString& json, FieldList& fields);
     static CString GetFieldValue(const FieldList& fields, CString name);
 
-    // HTTP(S) requests. `verb` is one of CHttpConnection's HTTP_VERB_* values. `answerHeaders` (may be
+    // HTTP(S) requests. `verb` is one of CHttpConnection's HTTP_VERB_* values; `failureBox` says which
+    // failed statuses (300 and more) the request tells the user of in its box. `answerHeaders` (may be
     // null) receives the answer's header lines, lower-cased.
+    enum FailureBox { kBoxForFailures, kNoBoxFor403, kNoBox };
     BOOL WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                    const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
-                   BOOL tolerate403, CString* answerHeaders = nullptr);
+                   FailureBox failureBox, CString* answerHeaders = nullptr);
     static void SplitUrl(const CString& url, int* isHttps, CString* server, int* serverPort, CString* object);
 
     // Access token lifecycle. After a sign-in that ended without a token (aborted, refused, no
@@ -74,8 +76,11 @@ public:
     CString GetAccessToken();
     bool IsSignInHeld() const;
     bool EndSignInHold();
+    // Takes the refresh token stored in the ini file when there is one; whether a token is held now.
+    bool TakeStoredRefreshToken();
     void RefreshAccessToken();
-    // One refresh request with refreshToken; FALSE, with state kFailed, when it was not completed.
+    // One refresh request with refreshToken, showing no box; FALSE, with state kFailed, when it was
+    // not completed.
     BOOL SendRefreshRequest(int* status, CString* answer);
     void VerifyToken();
     int GetCharacterId(CString* name);
@@ -140,6 +145,10 @@ extern const char kFormContentHeader[];
 // surrogate pair as the one character it stands for). An escape that is none of these stays as it
 // stands.
 CString DecodeJsonEscapes(const CString& text);
+
+// The box that tells the user of a failed status: "Web Access failed: <status>" and the answer's text
+// (its last 29,999 bytes).
+void ShowWebAccessFailed(int status, const CString& answer);
 
 // How long the web API is to be left alone after a request to it: `answered` is false when no answer
 // came, `headers` are the answer's lower-cased header lines. 0 when it need not be.

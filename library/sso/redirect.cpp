@@ -46,7 +46,7 @@ void OAuth2::OnRedirect(const FieldList& fields) {
     int status = 0;
     CString answer;
     if (!WebAccess(CHttpConnection::HTTP_VERB_POST, tokenUrl, GetTokenBody(code), &status, &answer, user, password,
-                   kFormContentHeader, nullptr, FALSE)) {
+                   kFormContentHeader, nullptr, kBoxForFailures)) {
         state = kFailed;
         return;
     }

@@ -92,19 +92,23 @@ void ReadBody(CHttpFile& request, CString* response, ReadBuffer& buffer) {
 }
 
 // Tells the user of a failed status: a box with the last chunk read, the whole body when it was short.
-void ReportFailedStatus(int status, BOOL tolerate403, const ReadBuffer& buffer) {
-    if (unsigned(status) < 300 || (status == 403 && tolerate403)) return;
-    // Text and caption are kept word for word: users know this box by them.
-    const CString shown(buffer.bytes.data(), int(strnlen(buffer.bytes.data(), buffer.lastChunk)));
-    CString message;
-    message.Format("Web Access failed: %d\n%s", status, shown.GetString());
-    MessageBoxA(nullptr, message, "EveOnline", MB_OK | MB_ICONINFORMATION);
+void ReportFailedStatus(int status, OAuth2::FailureBox failureBox, const ReadBuffer& buffer) {
+    if (unsigned(status) < 300 || failureBox == OAuth2::kNoBox) return;
+    if (status == 403 && failureBox == OAuth2::kNoBoxFor403) return;
+    ShowWebAccessFailed(status, CString(buffer.bytes.data(), int(strnlen(buffer.bytes.data(), buffer.lastChunk))));
 }
 }  // namespace
 
+void ShowWebAccessFailed(int status, const CString& answer) {
+    // Text and caption are kept word for word: users know this box by them.
+    CString message;
+    message.Format("Web Access failed: %d\n%s", status, answer.Right(int(kChunkSize)).GetString());
+    MessageBoxA(nullptr, message, "EveOnline", MB_OK | MB_ICONINFORMATION);
+}
+
 BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* status, CString* response,
                        const char* basicUser, const char* basicPassword, const char* extraHeaders, int* pages,
-                       BOOL tolerate403, CString* answerHeaders) {
+                       FailureBox failureBox, CString* answerHeaders) {
     OpenedRequest opened;
     ReadBuffer buffer;
     response->Empty();
@@ -133,7 +137,7 @@ BOOL OAuth2::WebAccess(int verb, const CString& url, const CString& body, int* s
             if (answerHeaders) *answerHeaders = lines;
             ReadBody(*opened.request, response, buffer);
         }
-        ReportFailedStatus(*status, tolerate403, buffer);
+        ReportFailedStatus(*status, failureBox, buffer);
     } catch (CInternetException* error) {
         char text[256];
         std::memset(text, 0, sizeof(text));

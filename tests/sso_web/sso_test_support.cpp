@@ -48,14 +48,18 @@ void WriteStoredRefreshToken(const char* token) {
 
 std::unique_ptr<OAuth2> MakeClient(fakes::FakeSignOn* signOn, fakes::FakeWebApi* webApi) {
     std::unique_ptr<OAuth2> client(new OAuth2);
-    if (signOn) {
-        client->authorizeUrl = signOn->AuthorizeUrl().c_str();
-        client->tokenUrl = signOn->TokenUrl().c_str();
-        client->verifyUrl = signOn->VerifyUrl().c_str();
-        signOn->SetClient(client->clientId.GetString(), client->clientSecret.GetString());
-    }
-    if (webApi) client->esiBaseUrl = webApi->BaseUrl().c_str();
+    AimAtFakes(*client, signOn, webApi);
     return client;
+}
+
+void AimAtFakes(OAuth2& client, fakes::FakeSignOn* signOn, fakes::FakeWebApi* webApi) {
+    if (signOn) {
+        client.authorizeUrl = signOn->AuthorizeUrl().c_str();
+        client.tokenUrl = signOn->TokenUrl().c_str();
+        client.verifyUrl = signOn->VerifyUrl().c_str();
+        signOn->SetClient(client.clientId.GetString(), client.clientSecret.GetString());
+    }
+    if (webApi) client.esiBaseUrl = webApi->BaseUrl().c_str();
 }
 
 std::string Str(const CString& text) { return std::string(text.GetString(), size_t(text.GetLength())); }

@@ -33,8 +33,10 @@ public:
 
 void WriteStoredRefreshToken(const char* token);
 
-// A client whose endpoints are the fakes (a null fake leaves those endpoints as built).
+// A client whose endpoints are the fakes (a null fake leaves those endpoints as built); AimAtFakes
+// does that to a client made elsewhere.
 std::unique_ptr<OAuth2> MakeClient(fakes::FakeSignOn* signOn, fakes::FakeWebApi* webApi);
+void AimAtFakes(OAuth2& client, fakes::FakeSignOn* signOn, fakes::FakeWebApi* webApi);
 
 std::string Str(const CString& text);
 

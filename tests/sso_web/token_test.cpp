@@ -150,24 +150,62 @@ TEST_F(TokenTest, EscapedTokensAreTakenDecodedStoredAndSentBackSo) {
               "\"\\\b\f\n\r\t|\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80|\\x\\u12g\\");
 }
 
-// Two hosts of one user share the ini file. When one refreshes, the service rotates the refresh
-// token and refuses the one the other read at load: the other then takes the stored one.
-TEST_F(TokenTest, ARefreshTokenRotatedByAnotherHostIsTakenFromTheIniFile) {
+// Another host of the same user that stores a new refresh token just before this one sends its own:
+// the rotation lands between the read of the ini file and the send.
+class RotatedWhileSending : public OAuth2 {
+public:
+    CString GetRefreshBody() override {
+        const CString body = OAuth2::GetRefreshBody();
+        if (!rotation.empty()) ssotest::WriteStoredRefreshToken(rotation.c_str());
+        rotation.clear();
+        return body;
+    }
+    std::string rotation;
+};
+
+// Hosts of one user share the ini file, whose refresh token is the one of record: a host takes the
+// token another one rotated or signed in with, and a refresh that works in the end shows no box.
+TEST_F(TokenTest, TheIniFilesRefreshTokenIsTheOneOfRecord) {
+    const auto refreshTokensSent = [this] {
+        std::vector<std::string> sent;
+        for (const auto& request : signOn.RequestsTo("/v2/oauth/token"))
+            sent.push_back(fakes::FormOf(request.body)["refresh_token"]);
+        return sent;
+    };
+    // This host refreshes; the service rotates the token and retires the one the other host holds.
     const auto otherHost = ssotest::MakeClient(&signOn, &api);
     otherHost->port = ssotest::DeadPort();
     EXPECT_EQ(Str(client->GetAccessToken()), "fake-access");
-    EXPECT_EQ(Str(client->refreshToken), "fake-refresh-2");
-
+    EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-2");
     signOn.SetExpectedRefreshToken("fake-refresh-2");
     signOn.SetTokenAnswer(200, FakeSignOn::TokenAnswer("other-access", "fake-refresh-3"));
-    ssotest::Worker<CString> call([&otherHost] { return otherHost->GetAccessToken(); });
-    EXPECT_EQ(Str(call.Get()), "other-access");
-    EXPECT_EQ(Str(otherHost->refreshToken), "fake-refresh-3");
+    EXPECT_EQ(Str(otherHost->GetAccessToken()), "other-access");
+    EXPECT_EQ(refreshTokensSent(), (std::vector<std::string>{"fake-refresh", "fake-refresh-2"}));
     EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-3");
-    std::vector<std::string> sent;
-    for (const auto& request : signOn.RequestsTo("/v2/oauth/token"))
-        sent.push_back(fakes::FormOf(request.body)["refresh_token"]);
-    EXPECT_EQ(sent, (std::vector<std::string>{"fake-refresh", "fake-refresh", "fake-refresh-2"}));
+
+    // A host loaded before anyone signed in takes the token another host stored since.
+    ssotest::WriteStoredRefreshToken("");
+    const auto loadedEarlier = ssotest::MakeClient(&signOn, &api);
+    loadedEarlier->port = ssotest::DeadPort();
+    ssotest::WriteStoredRefreshToken("signed-in-elsewhere");
+    signOn.SetExpectedRefreshToken("signed-in-elsewhere");
+    EXPECT_EQ(Str(loadedEarlier->GetAccessToken()), "other-access");
+    EXPECT_EQ(refreshTokensSent().back(), "signed-in-elsewhere");
+    EXPECT_EQ(Str(loadedEarlier->refreshToken), "fake-refresh-3");
+
+    // A rotation between the read and the send (the token stored now is the one that last answer
+    // rotated): refused, then sent again with the token of record.
+    RotatedWhileSending racing;
+    ssotest::AimAtFakes(racing, &signOn, &api);
+    racing.port = ssotest::DeadPort();
+    racing.rotation = "rotated-meanwhile";
+    signOn.SetExpectedRefreshToken("rotated-meanwhile");
+    EXPECT_EQ(Str(racing.GetAccessToken()), "other-access");
+    const std::vector<std::string> sent = refreshTokensSent();
+    EXPECT_EQ(std::vector<std::string>(sent.end() - 2, sent.end()),
+              (std::vector<std::string>{"fake-refresh-3", "rotated-meanwhile"}));
+
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(qp::observer::WaitDialog(nullptr, 0, 0, false), 0u) << "a sign-in window opened";
 }
 

@@ -21,9 +21,9 @@ protected:
     CString response = "left over";
     int pages = 77;
 
-    BOOL Get(const std::string& path, BOOL tolerate403 = FALSE, int* pageCount = nullptr) {
+    BOOL Get(const std::string& path, OAuth2::FailureBox failureBox = OAuth2::kBoxForFailures, int* pageCount = nullptr) {
         return client->WebAccess(CHttpConnection::HTTP_VERB_GET, (api.BaseUrl() + path).c_str(), CString(), &status,
-                                 &response, nullptr, nullptr, nullptr, pageCount ? pageCount : &pages, tolerate403);
+                                 &response, nullptr, nullptr, nullptr, pageCount ? pageCount : &pages, failureBox);
     }
 };
 
@@ -31,7 +31,7 @@ TEST_F(WebAccessTest, SendsTheVerbObjectBodyAndHeadersAsGiven) {
     api.Set("/v1/thing/", 200, "[1,2,3]");
     const char* headers = "accept: application/json\r\nauthorization: Bearer tok\r\n";
     ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, (api.BaseUrl() + "v1/thing/?page=2").c_str(), "[42]",
-                                  &status, &response, nullptr, nullptr, headers, nullptr, FALSE));
+                                  &status, &response, nullptr, nullptr, headers, nullptr, OAuth2::kBoxForFailures));
     EXPECT_EQ(status, 200);
     EXPECT_EQ(Str(response), "[1,2,3]");
     EXPECT_EQ(Str(client->errorText), "OK");
@@ -52,11 +52,11 @@ TEST_F(WebAccessTest, BasicCredentialsOnlyWithUserAndPassword) {
     api.Set("/token", 200, "{}");
     const std::string url = api.BaseUrl() + "token";
     ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, "user", "pw",
-                                  nullptr, nullptr, FALSE));
+                                  nullptr, nullptr, OAuth2::kBoxForFailures));
     ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, "user", nullptr,
-                                  nullptr, nullptr, FALSE));
+                                  nullptr, nullptr, OAuth2::kBoxForFailures));
     ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_POST, url.c_str(), "", &status, &response, nullptr, "pw",
-                                  nullptr, nullptr, FALSE));
+                                  nullptr, nullptr, OAuth2::kBoxForFailures));
     const auto requests = api.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].Header("Authorization"), "Basic " + fakes::Base64("user:pw"));
@@ -78,7 +78,7 @@ TEST_F(WebAccessTest, PageCountFromTheHeaderInAnyCase) {
     EXPECT_EQ(pages, 77);
     // Without a place for it the count is not written anywhere.
     ASSERT_TRUE(client->WebAccess(CHttpConnection::HTTP_VERB_GET, (api.BaseUrl() + "paged").c_str(), "", &status,
-                                  &response, nullptr, nullptr, nullptr, nullptr, FALSE));
+                                  &response, nullptr, nullptr, nullptr, nullptr, OAuth2::kBoxForFailures));
     EXPECT_EQ(status, 200);
 }
 
@@ -121,12 +121,12 @@ TEST_F(WebAccessTest, StatusBoxes) {
     EXPECT_TRUE(Get("s200"));
     EXPECT_TRUE(Get("s299"));
     EXPECT_EQ(status, 299);
-    EXPECT_TRUE(Get("s403", TRUE));
+    EXPECT_TRUE(Get("s403", OAuth2::kNoBoxFor403));
     EXPECT_EQ(Str(response), "{\"error\":\"forbidden\"}");
     EXPECT_TRUE(Boxes().empty());
 
     EXPECT_TRUE(Get("s300"));
-    EXPECT_TRUE(Get("s403", FALSE));
+    EXPECT_TRUE(Get("s403", OAuth2::kBoxForFailures));
     EXPECT_TRUE(Get("s404"));
     EXPECT_EQ(status, 404);
     EXPECT_EQ(Str(response), "{\"error\":\"not found\"}");
@@ -196,7 +196,7 @@ TEST_F(WebAccessTest, UnreachableServerGivesTheInternetErrorQuietly) {
     client->errorText = "before";
     const std::string url = "http://127.0.0.1:" + std::to_string(ssotest::DeadPort()) + "/x";
     EXPECT_FALSE(client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr,
-                                   nullptr, nullptr, &pages, FALSE));
+                                   nullptr, nullptr, &pages, OAuth2::kBoxForFailures));
     EXPECT_EQ(Str(response), "");
     EXPECT_EQ(status, -1);
     EXPECT_EQ(pages, 77);

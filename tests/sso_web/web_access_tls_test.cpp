@@ -34,7 +34,7 @@ protected:
         EXPECT_TRUE(server.Start());
         const std::string url = "https://" + host + ":" + std::to_string(server.Port()) + "/v1/x";
         return client->WebAccess(CHttpConnection::HTTP_VERB_GET, url.c_str(), "", &status, &response, nullptr, nullptr,
-                                 nullptr, nullptr, FALSE);
+                                 nullptr, nullptr, OAuth2::kBoxForFailures);
     }
 
     static tls_support::Authority* authority;
