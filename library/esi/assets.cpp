@@ -177,7 +177,9 @@ bool DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
 }
 
 int GetAssetQuantity(const CString& itemName, const CString& containerName) {
-    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime) RunDownload(kAssetsDownload, &DownloadAssets);
+    // Old assets that a hold keeps from being downloaded again are not answered as current.
+    if (_time64(nullptr) - g_AssetsTime.GetTime() > kCacheLifetime && !RunDownload(kAssetsDownload, &DownloadAssets))
+        EmptyAssetCaches();
     const item_entry* record = FindItemByName(itemName);
     const int32_t typeId = record ? static_cast<int32_t>(record->type_id) : 0;
 

@@ -88,12 +88,13 @@ LRESULT CEsiDownloadDlg::OnDownloadFinished(WPARAM, LPARAM) {
     return 0;
 }
 
-void RunDownload(const char* title, CEsiDownloadDlg::Worker worker) {
-    if (!MayDownload(title)) return;
+bool RunDownload(const char* title, CEsiDownloadDlg::Worker worker) {
+    if (!MayDownload(title)) return false;
     CEsiDownloadDlg dialog;
     dialog.m_strTitle = title;
     dialog.m_nMode = 0;
     dialog.m_pfnWorker = worker;
     dialog.m_pSession = &g_OAuth;
     dialog.DoModal();
+    return true;
 }

@@ -53,5 +53,5 @@ private:
 };
 
 // Runs a mode-0 download in the dialog on the calling thread and returns when it has finished; the
-// title is also the download's name for its hold, and a held download does not run.
-void RunDownload(const char* title, CEsiDownloadDlg::Worker worker);
+// title is also the download's name for its hold, and a held download does not run (false).
+bool RunDownload(const char* title, CEsiDownloadDlg::Worker worker);

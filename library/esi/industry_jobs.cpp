@@ -33,7 +33,9 @@ void DownloadIndustryJobs(OAuth2* oauth) {
 
 int GetProductionAmount(const CString& item) {
     const int64_t now = _time64(nullptr);
-    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime) RunDownload(kIndustryJobsDownload, &DownloadIndustryJobs);
+    // Old jobs that a hold keeps from being downloaded again are not answered as current.
+    if (now - g_IndustryJobsTime.GetTime() > kCacheLifetime && !RunDownload(kIndustryJobsDownload, &DownloadIndustryJobs))
+        g_IndustryJobs.RemoveAll();
     const item_entry* record = FindItemByName(item);
     const uint32_t typeId = record ? record->type_id : 0;
     int64_t sum = 0;

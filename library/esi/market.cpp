@@ -42,18 +42,23 @@ double GetMarketPrice(const CString& hub, const CString& item, int sell, int qua
     if (quantity < 0) return 0.0;
     const int32_t typeId = static_cast<int32_t>(record->type_id);
 
-    if (!IsMarketFresh(station, typeId, sell) && MayDownload(BookDownload(station, typeId, sell))) {
-        CEsiDownloadDlg dialog;
-        // The title shows item and hub as the caller typed them, "Market Tritanium (jita)".
-        dialog.m_strTitle.Format("Market %s (%s)", static_cast<LPCSTR>(item), static_cast<LPCSTR>(hub));
-        dialog.m_nMode = 1;
-        dialog.m_pfnWorkerArgs = &DownloadMarketOrders;
-        dialog.m_nArg = station;
-        dialog.m_strArg = region;
-        dialog.m_nArg1 = typeId;
-        dialog.m_nArg2 = sell;
-        dialog.m_pSession = &g_OAuth;
-        dialog.DoModal();
+    if (!IsMarketFresh(station, typeId, sell)) {
+        if (MayDownload(BookDownload(station, typeId, sell))) {
+            CEsiDownloadDlg dialog;
+            // The title shows item and hub as the caller typed them, "Market Tritanium (jita)".
+            dialog.m_strTitle.Format("Market %s (%s)", static_cast<LPCSTR>(item), static_cast<LPCSTR>(hub));
+            dialog.m_nMode = 1;
+            dialog.m_pfnWorkerArgs = &DownloadMarketOrders;
+            dialog.m_nArg = station;
+            dialog.m_strArg = region;
+            dialog.m_nArg1 = typeId;
+            dialog.m_nArg2 = sell;
+            dialog.m_pSession = &g_OAuth;
+            dialog.DoModal();
+        } else {
+            // An old book that a hold keeps from being downloaded again is not priced as current.
+            RemoveMarketOrders(station, typeId, sell);
+        }
     }
     return GetMarketCost(station, typeId, sell, static_cast<uint32_t>(quantity));
 }

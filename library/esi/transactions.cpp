@@ -33,8 +33,10 @@ void DownloadTransactions(OAuth2* oauth) {
 }
 
 int GetTransactionQuantity(const CString& item, const CString& hub, int days, int sold) {
-    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime)
-        RunDownload(kTransactionsDownload, &DownloadTransactions);
+    // Old transactions that a hold keeps from being downloaded again are not answered as current.
+    if (_time64(nullptr) - g_TransactionsTime.GetTime() > kCacheLifetime &&
+        !RunDownload(kTransactionsDownload, &DownloadTransactions))
+        g_Transactions.RemoveAll();
     const int64_t station = GetHubStationId(hub);
     const int64_t cutoff = _time64(nullptr) - static_cast<int64_t>(days) * 86400;
     const item_entry* record = FindItemByName(item);

@@ -2,13 +2,16 @@
 // sign-in that ended without a token, so that a sheet's cells do not turn one failure into a request,
 // a box or a browser tab each.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "library/esi/assets.h"
+#include "library/esi/cache_lifetime.h"
 #include "library/esi/download_holds.h"
 #include "library/esi/industry_jobs.h"
 #include "library/esi/market.h"
+#include "library/esi/market_book.h"
 #include "library/esi/personal_orders.h"
 #include "library/esi/skills.h"
 #include "library/esi/transactions.h"
@@ -217,6 +220,57 @@ TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeft
     EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
     EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 20.0);
     EXPECT_EQ(api.RequestCount(), 28u);
+}
+
+// While the web API or the sign-in is held, data past their lifetime are no longer answered as
+// current: their queries answer as a failed download would have left them. Data within their
+// lifetime, and those downloaded once per load, are answered as they are.
+TEST_F(HoldsTest, DuringAHoldDataPastTheirLifetimeAreNotAnswered) {
+    api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
+    api.Set(kCharacterAssets, 200,
+            "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
+    api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
+    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
+    api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
+    api.Set(kOrders, 200, "[{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":9}]");
+    api.Set(kTransactions, 200,
+            "[{\"date\":\"" + testsupport::EsiDate(time(nullptr) - 3600) +
+                "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    const auto query = [] {
+        return std::vector<double>{GetMarketPrice("Jita", "Tritanium", 1, 10),
+                                   double(GetAssetQuantity("Tritanium", "Box")),
+                                   double(GetPersonalOrderVolume("Jita", "Tritanium", 1)),
+                                   double(GetTransactionQuantity("Tritanium", "Jita", 30, 1)),
+                                   double(GetProductionAmount("Tritanium"))};
+    };
+    const std::vector<double> data = {20, 7, 9, 5, 3};
+    const auto ageEveryCache = [](int64_t seconds) {
+        const CString key = BookKey(esitest::kJita, 34, 1);
+        order_header book{};
+        if (g_MarketOrders.Lookup(key, book)) {
+            book.created -= seconds;
+            g_MarketOrders.SetAt(key, book);
+        }
+        for (CTime* stamp : {&g_AssetsTime, &g_TransactionsTime, &g_IndustryJobsTime})
+            *stamp = CTime(stamp->GetTime() - seconds);
+    };
+    const std::vector<std::function<void()>> holds = {[] { g_OAuth.HoldWebApi(kRetryHoldSeconds); },
+                                                      [] { g_OAuth.signInFailedTime = CTime(time(nullptr)); }};
+    for (const auto& hold : holds) {
+        esitest::ResetCaches();
+        EXPECT_EQ(query(), data);
+        const size_t downloaded = api.RequestCount();
+        hold();
+        EXPECT_EQ(query(), data);
+        ageEveryCache(kCacheLifetime + 1);
+        EXPECT_EQ(query(), (std::vector<double>{0, 0, 9, 0, 0}));
+        EXPECT_EQ(api.RequestCount(), downloaded);
+        // Once the hold is over they are downloaded again.
+        esitest::LetHoldsPass();
+        EXPECT_EQ(query(), data);
+        EXPECT_EQ(api.RequestCount(), downloaded + 7u);
+    }
 }
 
 TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
