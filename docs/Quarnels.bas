@@ -17,7 +17,9 @@ Attribute VB_Name = "Quarnels"
 ' changes, so F9 leaves them as they are and a workbook opened again shows the numbers it was saved
 ' with. Ctrl+Alt+F9 or the macro RefreshQuarnels recalculates them all. The library answers from
 ' what it downloaded for 15 minutes (market prices, assets, transactions, industry jobs), and a
-' download that failed is not tried again for a minute.
+' download that failed is not tried again for a minute. When the web API itself fails (no answer,
+' its daily downtime around 11:00 UTC), every download is held for up to a minute: meanwhile the
+' live functions answer 0, except from data downloaded within the last 15 minutes.
 '
 ' Hubs are "Amarr", "Jita", "Dodixie", "Rens" and "Hek", in any letter case. QGetMarket answers 0
 ' for any other hub, an empty one included. QGetPersonalOrders and QGetTransactionAmount take an
@@ -200,8 +202,9 @@ Public Function QGetProduction(ByVal itemName As Variant) As Long
     QGetProduction = DllGetProduction(itemArg)
 End Function
 
-' Units of the item in containers of that name, the character's and the corporation's; every
-' container when the name is left out or empty.
+' Units of the item lying inside containers of that name, the character's and the corporation's;
+' inside any container when the name is left out or empty. Only items inside a container count:
+' stock in a station hangar or in a ship's cargo never does.
 Public Function QGetAssets(ByVal itemName As Variant, Optional ByVal containerName As Variant = "") As Long
     Dim itemArg As String
     Dim containerArg As String
