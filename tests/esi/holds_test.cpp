@@ -300,17 +300,30 @@ TEST_F(HoldsTest, ASignInThatGaveNoTokenIsOfferedOnceUntilGetUserAsksForIt) {
     EXPECT_EQ(signOn.RequestsTo("/v2/oauth/token").size(), 1u);
     EXPECT_EQ(api.RequestCount(), 0u);
 
+    // The hold ends by itself after a minute, and a clock set back, which puts the failure in the
+    // future, does not lengthen it: each time the next download offers the sign-in again.
+    esitest::AgeHolds(kRetryHoldSeconds - 2);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    EXPECT_EQ(browser.Seen(), 1);
+    esitest::AgeHolds(2);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    EXPECT_EQ(browser.Seen(), 2);
+    esitest::AgeHolds(-3600);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    EXPECT_EQ(browser.Seen(), 3);
+    EXPECT_EQ(BoxTexts().size(), 6u);
+
     // GetUser, the explicit sign-in, offers it at once; this time the service takes the code, and the
     // downloads that failed for want of it go at once.
     signOn.SetTokenAnswer(200, fakes::FakeSignOn::TokenAnswer(fakes::FakeSignOn::Jwt(90000001, "Fake Pilot"), "kept"));
     BSTR name = nullptr;
     EXPECT_EQ(GetUser(&name), 90000001);
     SysFreeString(name);
-    EXPECT_EQ(browser.Seen(), 2);
+    EXPECT_EQ(browser.Seen(), 4);
     api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
     EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
     EXPECT_EQ(api.RequestCount(), 1u);
-    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts().size(), 6u);
 }
 
 }  // namespace
