@@ -1,5 +1,5 @@
-// Windows Sockets over BSD sockets. The BSD functions (socket, bind, listen, accept, connect, recv,
-// send, htons, inet_addr, ...) keep their system names; this header adds the Windows names and types
+// Windows Sockets over BSD sockets. The BSD functions (socket, bind, listen, accept, recv, send,
+// htons, inet_addr, ...) keep their system names; this header adds the Windows names and types
 // and, for calls made with a SOCKET, overloads that give Windows behaviour:
 //   - bind sets SO_REUSEADDR on TCP sockets first. On Linux that still fails with WSAEADDRINUSE when
 //     a socket listens on the address (or holds it without SO_REUSEADDR), but, as on Windows, lets a
