@@ -1,14 +1,98 @@
 // Windows Sockets start-up, error numbers and the socket calls that differ from the BSD ones.
-// The system's socket headers first: winsock.h then takes them instead of its own declarations.
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+// winsock.h declares the C library's socket types, structs and numbers by hand (winsock_glibc.h), so
+// that code above the platform does not see the system's socket headers. This file holds them against
+// those headers: a system with other numbers or layouts fails to compile here instead of passing
+// wrong ones. First the declarations by hand, in a namespace of their own (<cstdint>, which they
+// include, is already in); their numbers are macros, kept there as constants and then undefined.
+namespace by_hand {
+#include "winsock_glibc.h"
+}
+
+#define QP_NUMBERS_BY_HAND(X)                                                                    \
+    X(AF_UNSPEC) X(AF_INET) X(PF_INET) X(SOCK_STREAM) X(SOCK_DGRAM) X(IPPROTO_IP) X(IPPROTO_TCP) \
+    X(IPPROTO_UDP) X(INADDR_ANY) X(INADDR_LOOPBACK) X(INADDR_NONE) X(SOL_SOCKET) X(SO_REUSEADDR) \
+    X(SO_KEEPALIVE) X(SOMAXCONN) X(TCP_NODELAY) X(FIONREAD) X(FIONBIO) X(SIOCATMARK)
+#define QP_KEEP_NUMBER(name) constexpr auto name##_ = name;
+namespace by_hand {
+QP_NUMBERS_BY_HAND(QP_KEEP_NUMBER)
+}
+#undef QP_KEEP_NUMBER
+#undef AF_UNSPEC
+#undef AF_INET
+#undef PF_INET
+#undef SOCK_STREAM
+#undef SOCK_DGRAM
+#undef IPPROTO_IP
+#undef IPPROTO_TCP
+#undef IPPROTO_UDP
+#undef INADDR_ANY
+#undef INADDR_LOOPBACK
+#undef INADDR_NONE
+#undef SOL_SOCKET
+#undef SO_REUSEADDR
+#undef SO_KEEPALIVE
+#undef SOMAXCONN
+#undef TCP_NODELAY
+#undef FIONREAD
+#undef FIONBIO
+#undef SIOCATMARK
+
+// Then the system's socket headers, before winsock.h, which then takes them instead of its own.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/types.h>
 
 #include "winsock.h"
 
+#define QP_SAME_NUMBER(name) static_assert(by_hand::name##_ == name, #name " differs from the system's");
+QP_NUMBERS_BY_HAND(QP_SAME_NUMBER)
+#undef QP_SAME_NUMBER
+#undef QP_NUMBERS_BY_HAND
+
+#define QP_SAME_TYPE(name) \
+    static_assert(std::is_same<by_hand::name, ::name>::value, #name " differs from the system's");
+QP_SAME_TYPE(sa_family_t)
+QP_SAME_TYPE(in_port_t)
+QP_SAME_TYPE(in_addr_t)
+QP_SAME_TYPE(socklen_t)
+QP_SAME_TYPE(u_char)
+QP_SAME_TYPE(u_short)
+QP_SAME_TYPE(u_long)
+#undef QP_SAME_TYPE
+
+#define QP_SAME_LAYOUT(type)                                                                            \
+    static_assert(sizeof(by_hand::type) == sizeof(::type) && alignof(by_hand::type) == alignof(::type), \
+                  #type " differs from the system's");
+#define QP_SAME_MEMBER(type, member)                                             \
+    static_assert(offsetof(by_hand::type, member) == offsetof(::type, member) && \
+                      sizeof(by_hand::type::member) == sizeof(::type::member),   \
+                  #type "::" #member " differs from the system's");
+QP_SAME_LAYOUT(sockaddr)
+QP_SAME_MEMBER(sockaddr, sa_family)
+QP_SAME_MEMBER(sockaddr, sa_data)
+QP_SAME_LAYOUT(in_addr)
+QP_SAME_MEMBER(in_addr, s_addr)
+QP_SAME_LAYOUT(sockaddr_in)
+QP_SAME_MEMBER(sockaddr_in, sin_family)
+QP_SAME_MEMBER(sockaddr_in, sin_port)
+QP_SAME_MEMBER(sockaddr_in, sin_addr)
+QP_SAME_MEMBER(sockaddr_in, sin_zero)
+#undef QP_SAME_MEMBER
+#undef QP_SAME_LAYOUT
+
+// shutdown receives the Windows numbers unchanged.
+static_assert(SD_RECEIVE == SHUT_RD && SD_SEND == SHUT_WR && SD_BOTH == SHUT_RDWR,
+              "SD_RECEIVE, SD_SEND and SD_BOTH differ from the system's SHUT_RD, SHUT_WR and SHUT_RDWR");
+
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

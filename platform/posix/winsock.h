@@ -25,10 +25,11 @@
 
 // Only what Windows Sockets code names as well, declared here rather than taken from the system's
 // socket headers: with those, a POSIX-only call (socketpair, MSG_DONTWAIT, ...) written above the
-// platform would compile on Linux and fail only in the Windows build. The names below are the C
-// library's own, with its types and numbers. A file that needs the system headers themselves (the
-// platform's sources, the tests' fake servers) includes them before any header of the platform, and
-// this header then takes the rest of them too instead of declaring its own.
+// platform would compile on Linux and fail only in the Windows build. The names below and those of
+// winsock_glibc.h are the C library's own, with its types and numbers. A file that needs the system
+// headers themselves (the platform's sources, the tests' fake servers) includes them before any
+// header of the platform, and this header then takes the rest of them too instead of declaring its
+// own.
 #if defined(_SYS_SOCKET_H) || defined(_NETINET_IN_H) || defined(_ARPA_INET_H)
 #  include <arpa/inet.h>
 #  include <netinet/in.h>
@@ -36,48 +37,7 @@
 #  include <sys/ioctl.h>
 #  include <sys/socket.h>
 #else
-typedef unsigned short sa_family_t;
-typedef uint16_t in_port_t;
-typedef uint32_t in_addr_t;
-typedef unsigned int socklen_t;
-typedef unsigned char u_char;
-typedef unsigned short u_short;
-typedef unsigned long u_long;
-
-struct sockaddr {
-    sa_family_t sa_family;
-    char sa_data[14];
-};
-struct in_addr {
-    in_addr_t s_addr;
-};
-struct sockaddr_in {
-    sa_family_t sin_family;
-    in_port_t sin_port;
-    struct in_addr sin_addr;
-    unsigned char sin_zero[8];
-};
-
-#  define AF_UNSPEC 0
-#  define AF_INET 2
-#  define PF_INET AF_INET
-#  define SOCK_STREAM 1
-#  define SOCK_DGRAM 2
-#  define IPPROTO_IP 0
-#  define IPPROTO_TCP 6
-#  define IPPROTO_UDP 17
-#  define INADDR_ANY ((in_addr_t)0x00000000)
-#  define INADDR_LOOPBACK ((in_addr_t)0x7f000001)
-#  define INADDR_NONE ((in_addr_t)0xffffffff)
-#  define SOL_SOCKET 1
-#  define SO_REUSEADDR 2
-#  define SO_KEEPALIVE 9
-#  define SOMAXCONN 4096
-#  define TCP_NODELAY 1
-// The requests of ioctlsocket, with this system's ioctl numbers.
-#  define FIONREAD 0x541B
-#  define FIONBIO 0x5421
-#  define SIOCATMARK 0x8905
+#  include "winsock_glibc.h"
 
 // Declared as the C library declares them (noexcept where it does).
 QP_BEGIN_C
