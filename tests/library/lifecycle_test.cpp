@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -86,4 +87,13 @@ TEST(LibraryLifecycle, LoadingTwiceAfterUnloadStartsAfresh) {
         EXPECT_EQ(g_steps.size(), 7u) << "round " << round;
         ASSERT_TRUE(FreeLibrary(module));
     }
+}
+
+TEST(LibraryLifecycle, PlatformLibraryGoesWithTheLibrary) {
+    // A host that had the platform library only through the library is rid of both once it frees
+    // the library, as of Quarnels64.dll on Windows: else the platform's state would outlive every
+    // unload.
+    const std::string command = std::string("'") + QUARNELS_UNLOAD_HOST + "' '" + QUARNELS_LIBRARY_PATH + "' '" +
+                                QUARNELS_PLATFORM_LIBRARY + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
