@@ -445,27 +445,6 @@ CString& CString::Truncate(int length) {
     return *this;
 }
 
-CString CString::Tokenize(const char* delimiters, int& start) const {
-    if (start < 0) ThrowInvalid();
-    if (start < m_len) {
-        if (!delimiters || !*delimiters) {
-            CString rest(m_pch + start, m_len - start);
-            start = m_len + 1;
-            return rest;
-        }
-        int from = start;
-        while (from < m_len && InSet(delimiters, m_pch[from])) ++from;
-        if (from < m_len) {
-            int until = from;
-            while (until < m_len && !InSet(delimiters, m_pch[until])) ++until;
-            start = until + 1;
-            return CString(m_pch + from, until - from);
-        }
-    }
-    start = -1;
-    return CString();
-}
-
 LPSTR CString::GetBuffer(int minLength) {
     if (minLength < 0) ThrowInvalid();
     Reserve(minLength > m_len ? minLength : m_len, true);

@@ -100,10 +100,6 @@ public:
     CString& TrimRight(const char* targets);
     CString& Truncate(int length);
 
-    // Next token after `start` delimited by any of `delimiters`; leading delimiters are skipped.
-    // When none is left, `start` becomes -1 and the result is empty.
-    CString Tokenize(const char* delimiters, int& start) const;
-
     // A writable buffer of at least minLength characters plus a NUL, holding the current text.
     // ReleaseBuffer ends the writing: newLength -1 takes the length up to the first NUL.
     LPSTR GetBuffer(int minLength = 0);

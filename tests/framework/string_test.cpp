@@ -255,13 +255,4 @@ TEST(CStringBuild, ConcatenationIncludingSelf) {
     EXPECT_TRUE(s.IsEmpty());  // NOLINT(bugprone-use-after-move): the moved-from state is defined
 }
 
-TEST(CStringBuild, Tokenize) {
-    const CString s(",,a,bb;;c,");
-    int pos = 0;
-    std::string seen;
-    for (CString t = s.Tokenize(",;", pos); pos != -1; t = s.Tokenize(",;", pos)) seen += "[" + Bytes(t) + "]";
-    EXPECT_EQ(seen, "[a][bb][c]");
-    EXPECT_EQ(pos, -1);
-}
-
 }  // namespace
