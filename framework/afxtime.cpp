@@ -72,8 +72,6 @@ CTime::CTime(int year, int month, int day, int hour, int minute, int second, int
     m_time = InRange(t) ? t : -1;
 }
 
-CTime CTime::GetCurrentTime() noexcept { return CTime(_time64(nullptr)); }
-
 struct tm* CTime::GetLocalTm(struct tm* tm) const noexcept { return ConvertLocalTime(m_time, tm); }
 
 CString CTime::Format(const char* format) const {

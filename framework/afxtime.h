@@ -5,11 +5,6 @@
 #include "platform/win32api.h"
 #include "framework/afxstr.h"
 
-// windows.h maps this name to GetTickCount; here it is CTime's member.
-#ifdef GetCurrentTime
-#  undef GetCurrentTime
-#endif
-
 class CTimeSpan {
 public:
     CTimeSpan() noexcept : m_span(0) {}
@@ -42,8 +37,6 @@ public:
     // saving applies. Fields out of range carry over (month 13 is January of the next year). When
     // mktime cannot represent the moment the time is -1.
     CTime(int year, int month, int day, int hour, int minute, int second, int dst = -1) noexcept;
-
-    static CTime GetCurrentTime() noexcept;
 
     __time64_t GetTime() const noexcept { return m_time; }
     // Fill *tm with the calendar fields in local time and return it, or nullptr when the runtime
