@@ -270,10 +270,6 @@ class CListBox : public CWnd {
 public:
     int AddString(LPCSTR text);
     void ResetContent();
-    int GetCount() const;
-    int GetText(int index, LPSTR buffer) const;
-    void GetText(int index, CString& text) const;
-    int GetTextLen(int index) const;
 };
 
 class CDialog : public CWnd {

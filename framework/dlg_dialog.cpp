@@ -89,25 +89,6 @@ int CListBox::AddString(LPCSTR text) { return int(SendMessage(LB_ADDSTRING, 0, r
 
 void CListBox::ResetContent() { SendMessage(LB_RESETCONTENT, 0, 0); }
 
-int CListBox::GetCount() const { return int(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
-
-int CListBox::GetTextLen(int index) const { return int(::SendMessageA(m_hWnd, LB_GETTEXTLEN, WPARAM(index), 0)); }
-
-int CListBox::GetText(int index, LPSTR buffer) const {
-    return int(::SendMessageA(m_hWnd, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(buffer)));
-}
-
-void CListBox::GetText(int index, CString& text) const {
-    const int length = GetTextLen(index);
-    if (length < 0) {
-        text.Empty();
-        return;
-    }
-    LPSTR buffer = text.GetBuffer(length);
-    const int copied = GetText(index, buffer);
-    text.ReleaseBuffer(copied < 0 ? 0 : copied);
-}
-
 // Painting
 
 CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr) {
