@@ -1,14 +1,9 @@
 // Run-time classes, command targets, message maps and CWnd.
 #include "framework/afxwin.h"
 
-#include <map>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
-#include <utility>
-
-#include "framework/afxapp.h"
 
 namespace {
 
@@ -22,14 +17,6 @@ std::mutex& PermanentLock() {
 
 std::unordered_map<HWND, CWnd*>& PermanentMap() {
     static std::unordered_map<HWND, CWnd*> map;
-    return map;
-}
-
-// Objects made by FromHandle for windows that no object owns; they belong to the calling thread.
-// They are kept with the permanent ones' lock in one map by thread: per-thread storage that needs a
-// destructor would keep the module loaded until every thread that used it has ended.
-std::map<std::pair<std::thread::id, HWND>, std::unique_ptr<CWnd>>& TemporaryMap() {
-    static std::map<std::pair<std::thread::id, HWND>, std::unique_ptr<CWnd>> map;
     return map;
 }
 
@@ -136,30 +123,6 @@ CWnd::~CWnd() {
     if (m_hWnd) Detach();
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND window) {
-    if (!window) return nullptr;
-    std::lock_guard<std::mutex> lock(PermanentLock());
-    auto it = PermanentMap().find(window);
-    return it == PermanentMap().end() ? nullptr : it->second;
-}
-
-CWnd* CWnd::FromHandle(HWND window) {
-    if (!window) return nullptr;
-    if (CWnd* permanent = FromHandlePermanent(window)) return permanent;
-    std::lock_guard<std::mutex> lock(PermanentLock());
-    auto& temporaries = TemporaryMap();
-    const auto key = std::make_pair(std::this_thread::get_id(), window);
-    auto it = temporaries.find(key);
-    if (it != temporaries.end()) return it->second.get();
-    for (auto stale = temporaries.begin(); stale != temporaries.end();)
-        stale = IsWindow(stale->first.second) ? std::next(stale) : temporaries.erase(stale);
-    auto temporary = std::make_unique<CWnd>();
-    temporary->m_hWnd = window;
-    CWnd* result = temporary.get();
-    temporaries.emplace(key, std::move(temporary));
-    return result;
-}
-
 BOOL CWnd::Attach(HWND window) {
     if (m_hWnd || !window) return FALSE;
     std::lock_guard<std::mutex> lock(PermanentLock());
@@ -189,12 +152,6 @@ void CWnd::ReleaseWindow() {
     PostNcDestroy();
 }
 
-CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
-
-void CWnd::GetDlgItem(int id, HWND* window) const {
-    if (window) *window = ::GetDlgItem(m_hWnd, id);
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
@@ -211,18 +168,9 @@ HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
 }
 
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
-BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
-BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 
 void CWnd::GetClientRect(LPRECT rect) const {
     if (!::GetClientRect(m_hWnd, rect) && rect) *rect = RECT{0, 0, 0, 0};
-}
-
-BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
-
-int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
-    return ::MessageBoxA(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -193,16 +193,11 @@ public:
     operator HWND() const { return m_hWnd; }
     HWND GetSafeHwnd() const { return m_hWnd; }
 
-    // The object attached to a window, or (FromHandle) a temporary one kept by the calling thread.
-    static CWnd* FromHandle(HWND window);
-    static CWnd* FromHandlePermanent(HWND window);
     // Binds this object to an existing window; FALSE when it already has one or the window is
     // another object's.
     BOOL Attach(HWND window);
     HWND Detach();
 
-    CWnd* GetDlgItem(int id) const;
-    void GetDlgItem(int id, HWND* window) const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     // Runs the data exchange: FALSE (save) reads nothing and fills the controls; TRUE reads them.
@@ -211,12 +206,7 @@ public:
 
     HICON SetIcon(HICON icon, BOOL bigIcon);
     BOOL IsIconic() const;
-    BOOL ShowWindow(int command);
-    BOOL EnableWindow(BOOL enable = TRUE);
-    BOOL IsWindowEnabled() const;
     void GetClientRect(LPRECT rect) const;
-    virtual BOOL DestroyWindow();
-    int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
 
     // Message handling: the message map first; what it leaves goes to the window's default handling.
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
