@@ -205,9 +205,7 @@ LRESULT CWnd::Default() {
 
 void CWnd::OnPaint() { Default(); }
 HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-void CWnd::OnClose() { Default(); }
 void CWnd::OnDestroy() { Default(); }
-void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
 
 INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

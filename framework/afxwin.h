@@ -80,7 +80,6 @@ enum AfxSig : UINT_PTR {
     AfxSig_vv,    // void ()
     AfxSig_lwl,   // LRESULT (WPARAM, LPARAM)
     AfxSig_hv,    // HANDLE-like result ()
-    AfxSig_vwl,   // void (UINT, LPARAM)
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -119,13 +118,6 @@ LRESULT CallHandle(CCmdTarget* target, WPARAM, LPARAM) {
     using C = decltype(ClassOfMember(F));
     return reinterpret_cast<LRESULT>((static_cast<C*>(target)->*F)());
 }
-
-template <auto F>
-LRESULT CallUintLparam(CCmdTarget* target, WPARAM wParam, LPARAM lParam) {
-    using C = decltype(ClassOfMember(F));
-    (static_cast<C*>(target)->*F)(UINT(wParam), lParam);
-    return 0;
-}
 }  // namespace afx_detail
 
 #define DECLARE_MESSAGE_MAP()                           \
@@ -156,10 +148,7 @@ protected:                                              \
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, AfxSig_vv, &::afx_detail::CallVoid<&ThisClass::OnPaint>},
 #define ON_WM_QUERYDRAGICON() \
     {WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, &::afx_detail::CallHandle<&ThisClass::OnQueryDragIcon>},
-#define ON_WM_CLOSE() {WM_CLOSE, 0, 0, 0, AfxSig_vv, &::afx_detail::CallVoid<&ThisClass::OnClose>},
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, AfxSig_vv, &::afx_detail::CallVoid<&ThisClass::OnDestroy>},
-#define ON_WM_SYSCOMMAND() \
-    {WM_SYSCOMMAND, 0, 0, 0, AfxSig_vwl, &::afx_detail::CallUintLparam<&ThisClass::OnSysCommand>},
 
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
@@ -222,9 +211,7 @@ protected:
 
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg void OnClose();
     afx_msg void OnDestroy();
-    afx_msg void OnSysCommand(UINT id, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
