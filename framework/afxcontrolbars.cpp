@@ -1,7 +1,7 @@
 // The stand-ins for the feature-pack managers.
 #include "framework/afxcontrolbars.h"
 
-IMPLEMENT_DYNCREATE(CMFCVisualManager, CObject)
-IMPLEMENT_DYNCREATE(CMFCVisualManagerWindows, CMFCVisualManager)
+IMPLEMENT_DYNAMIC(CMFCVisualManager, CObject)
+IMPLEMENT_DYNAMIC(CMFCVisualManagerWindows, CMFCVisualManager)
 
 void CMFCVisualManager::SetDefaultManager(CRuntimeClass*) {}

@@ -12,7 +12,7 @@ public:
 
 // Draws the frames and controls of the feature-pack windows in a chosen look.
 class CMFCVisualManager : public CObject {
-    DECLARE_DYNCREATE(CMFCVisualManager)
+    DECLARE_DYNAMIC(CMFCVisualManager)
 public:
     CMFCVisualManager() = default;
     // Nothing here draws in a chosen look, so the choice is not kept.
@@ -20,7 +20,7 @@ public:
 };
 
 class CMFCVisualManagerWindows : public CMFCVisualManager {
-    DECLARE_DYNCREATE(CMFCVisualManagerWindows)
+    DECLARE_DYNAMIC(CMFCVisualManagerWindows)
 public:
     CMFCVisualManagerWindows() = default;
 };

@@ -32,11 +32,7 @@ struct CRuntimeClass {
     LPCSTR m_lpszClassName;
     int m_nObjectSize;
     UINT m_wSchema;
-    CObject* (*m_pfnCreateObject)();  // null: no dynamic creation
     CRuntimeClass* m_pBaseClass;
-
-    // A new object of the class, or null when the class cannot be created dynamically.
-    CObject* CreateObject() const;
 };
 
 #define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
@@ -45,20 +41,9 @@ struct CRuntimeClass {
 public:                             \
     static const CRuntimeClass class##class_name;
 
-#define DECLARE_DYNCREATE(class_name) \
-    DECLARE_DYNAMIC(class_name)       \
-    static CObject* CreateObject();
-
-#define AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, create)                                    \
-    const CRuntimeClass class_name::class##class_name = {#class_name, int(sizeof(class_name)), 0xFFFF, create, \
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                               \
+    const CRuntimeClass class_name::class##class_name = {#class_name, int(sizeof(class_name)), 0xFFFF, \
                                                          RUNTIME_CLASS(base_class_name)};
-
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
-    AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
-
-#define IMPLEMENT_DYNCREATE(class_name, base_class_name)           \
-    CObject* class_name::CreateObject() { return new class_name; } \
-    AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, &class_name::CreateObject)
 
 class CObject {
 public:
