@@ -95,14 +95,10 @@ public:
     CArray& operator=(const CArray&) = delete;
 
     INT_PTR GetSize() const noexcept { return m_nSize; }
-    INT_PTR GetCount() const noexcept { return m_nSize; }
     BOOL IsEmpty() const noexcept { return m_nSize == 0; }
 
     void RemoveAll() noexcept;
 
-    const TYPE& GetAt(INT_PTR index) const { return m_pData[CheckIndex(index)]; }
-    TYPE& GetAt(INT_PTR index) { return m_pData[CheckIndex(index)]; }
-    void SetAt(INT_PTR index, ARG_TYPE element) { m_pData[CheckIndex(index)] = element; }
     const TYPE& operator[](INT_PTR index) const { return m_pData[CheckIndex(index)]; }
     TYPE& operator[](INT_PTR index) { return m_pData[CheckIndex(index)]; }
 
@@ -182,8 +178,6 @@ public:
     CList(const CList&) = delete;
     CList& operator=(const CList&) = delete;
 
-    INT_PTR GetCount() const noexcept { return m_nCount; }
-    INT_PTR GetSize() const noexcept { return m_nCount; }
     BOOL IsEmpty() const noexcept { return m_nCount == 0; }
 
     POSITION AddTail(ARG_TYPE element) { return Link(NewNode(element), m_pTail, nullptr); }
@@ -284,7 +278,6 @@ public:
     CMap& operator=(const CMap&) = delete;
 
     INT_PTR GetCount() const noexcept { return m_nCount; }
-    INT_PTR GetSize() const noexcept { return m_nCount; }
     BOOL IsEmpty() const noexcept { return m_nCount == 0; }
 
     BOOL Lookup(ARG_KEY key, VALUE& value) const;

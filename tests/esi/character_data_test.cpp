@@ -177,13 +177,20 @@ std::string PersonalOrder(uint32_t typeId, bool buy, int volume, long long locat
 
 class PersonalOrdersTest : public esitest::EsiTest {};
 
+// The cached orders, from the head.
+std::vector<charorder> CachedOrders() {
+    std::vector<charorder> orders;
+    for (POSITION position = g_PersonalOrders.GetHeadPosition(); position;)
+        orders.push_back(g_PersonalOrders.GetNext(position));
+    return orders;
+}
+
 TEST_F(PersonalOrdersTest, DownloadedOnceWithAClosingZeroRecord) {
     api.Set(kOrders, 200, Array({PersonalOrder(kTritanium, false, 100, kJita), PersonalOrder(35, true, 7, kJita)}));
     EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 100);
-    ASSERT_EQ(g_PersonalOrders.GetCount(), 3);
-    POSITION position = g_PersonalOrders.GetHeadPosition();
-    charorder last{};
-    while (position) last = g_PersonalOrders.GetNext(position);
+    const std::vector<charorder> orders = CachedOrders();
+    ASSERT_EQ(orders.size(), 3u);
+    const charorder& last = orders.back();
     EXPECT_EQ(last.type_id, 0u);
     EXPECT_EQ(last.is_buy, 0u);
     EXPECT_EQ(last.volume_remain, 0u);
@@ -200,7 +207,7 @@ TEST_F(PersonalOrdersTest, DownloadedOnceWithAClosingZeroRecord) {
 TEST_F(PersonalOrdersTest, NoOpenOrdersLeaveOnlyTheZeroRecordAndNoFurtherDownload) {
     api.Set(kOrders, 200, "[]");
     EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 1), 0);
-    EXPECT_EQ(g_PersonalOrders.GetCount(), 1);
+    EXPECT_EQ(CachedOrders().size(), 1u);
     EXPECT_EQ(GetPersonalOrderVolume("Jita", "Tritanium", 0), 0);
     EXPECT_EQ(api.RequestCount(), 1u);
 }
