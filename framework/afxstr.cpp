@@ -180,11 +180,6 @@ char CString::GetAt(int index) const {
     return m_pch[index];
 }
 
-void CString::SetAt(int index, char ch) {
-    if (index < 0 || index >= m_len) ThrowBadIndex();
-    m_pch[index] = ch;
-}
-
 void CString::Append(const CString& text) { Append(text.m_pch, text.m_len); }
 
 void CString::Append(const char* text) { Append(text, SafeLength(text)); }

@@ -2,7 +2,7 @@
 //
 // A CString is a byte string with an explicit length, always followed by a NUL in memory. Bytes are
 // never interpreted beyond ASCII: case folding and white space are those of the "C" locale.
-// A NUL inside the text (possible through CString(ptr, len) or SetAt) is kept by every operation
+// A NUL inside the text (possible through CString(ptr, len)) is kept by every operation
 // that works on bytes (length, Mid/Left/Right, Find, Replace, Trim, +), but the
 // operations that see the text as a C string stop at it: the LPCSTR conversion, the comparisons, and
 // the hash of a map key.
@@ -49,8 +49,6 @@ public:
     // Indexes 0..GetLength(); GetLength() itself gives the terminating NUL.
     char GetAt(int index) const;
     char operator[](int index) const { return GetAt(index); }
-    // Indexes 0..GetLength()-1.
-    void SetAt(int index, char ch);
 
     void Append(const CString& text);
     void Append(const char* text);
