@@ -126,14 +126,6 @@ void CHttpFile::Close() {
     }
 }
 
-BOOL CHttpFile::AddRequestHeaders(LPCSTR headers, DWORD flags, int length) {
-    return HttpAddRequestHeadersA(m_hFile, headers, DWORD(length), flags);
-}
-
-BOOL CHttpFile::AddRequestHeaders(const CString& headers, DWORD flags) {
-    return AddRequestHeaders(headers.GetString(), flags, headers.GetLength());
-}
-
 BOOL CHttpFile::SendRequest(LPCSTR headers, DWORD headersLength, LPVOID optional, DWORD optionalLength) {
     if (!HttpSendRequestA(m_hFile, headers, headersLength, optional, optionalLength)) {
         AfxThrowInternetException(m_dwContext);

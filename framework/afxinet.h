@@ -131,10 +131,6 @@ public:
     CHttpFile(const CHttpFile&) = delete;
     CHttpFile& operator=(const CHttpFile&) = delete;
 
-    // Header lines for the request; a length of -1 means up to the NUL. No exception: FALSE on failure.
-    BOOL AddRequestHeaders(LPCSTR headers, DWORD flags = HTTP_ADDREQ_FLAG_ADD_IF_NEW, int length = -1);
-    BOOL AddRequestHeaders(const CString& headers, DWORD flags = HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-
     // Sends the request with extra header text and a body; raises CInternetException on failure.
     BOOL SendRequest(LPCSTR headers = nullptr, DWORD headersLength = 0, LPVOID optional = nullptr,
                      DWORD optionalLength = 0);

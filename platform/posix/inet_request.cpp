@@ -59,52 +59,18 @@ size_t HeaderTextLength(LPCSTR text, DWORD length) {
     return length == DWORD(-1) ? std::strlen(text) : size_t(length);
 }
 
-// Applies one header to the request's list as HttpAddRequestHeadersA's modifiers say.
-DWORD ApplyHeader(std::vector<Header>& list, const Header& header, DWORD modifiers) {
-    auto found = list.end();
-    for (auto it = list.begin(); it != list.end(); ++it) {
-        if (EqualNoCase(it->name, header.name)) {
-            found = it;
-            break;
-        }
-    }
-    const bool exists = found != list.end();
-    if (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW) {
-        if (exists) return ERROR_HTTP_HEADER_ALREADY_EXISTS;
-        list.push_back(header);
-        return ERROR_SUCCESS;
-    }
-    if (modifiers & (HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA | HTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON)) {
-        if (exists) {
-            found->value += (modifiers & HTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON) ? "; " : ", ";
-            found->value += header.value;
-        } else {
-            list.push_back(header);
-        }
-        return ERROR_SUCCESS;
-    }
-    if (modifiers & HTTP_ADDREQ_FLAG_REPLACE) {
-        if (exists) {
-            list.erase(std::remove_if(list.begin(), list.end(),
-                                      [&](const Header& h) { return EqualNoCase(h.name, header.name); }),
-                       list.end());
-        } else if (!(modifiers & HTTP_ADDREQ_FLAG_ADD)) {
-            return ERROR_HTTP_HEADER_NOT_FOUND;
-        }
-        if (!header.value.empty()) list.push_back(header);
-        return ERROR_SUCCESS;
-    }
-    list.push_back(header);
-    return ERROR_SUCCESS;
+// Puts a header given to a send in place of the request's same-named ones; an empty value only
+// removes them.
+void ReplaceHeader(std::vector<Header>& list, const Header& header) {
+    const auto sameName = [&](const Header& h) { return EqualNoCase(h.name, header.name); };
+    list.erase(std::remove_if(list.begin(), list.end(), sameName), list.end());
+    if (!header.value.empty()) list.push_back(header);
 }
 
-DWORD ApplyHeaderText(Request& request, LPCSTR text, DWORD length, DWORD modifiers) {
+DWORD ApplyHeaderText(Request& request, LPCSTR text, DWORD length) {
     std::vector<Header> parsed;
     if (!ParseHeaderLines(text, HeaderTextLength(text, length), parsed)) return ERROR_HTTP_INVALID_HEADER;
-    for (const Header& header : parsed) {
-        const DWORD error = ApplyHeader(request.headers, header, modifiers);
-        if (error != ERROR_SUCCESS) return error;
-    }
+    for (const Header& header : parsed) ReplaceHeader(request.headers, header);
     return ERROR_SUCCESS;
 }
 
@@ -193,17 +159,6 @@ SendPlan MakePlan(const Request& request) {
 
 }  // namespace
 
-extern "C" BOOL HttpAddRequestHeadersA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength, DWORD modifiers) {
-    auto request = FindAs<Request>(requestHandle, Kind::Request);
-    if (!request) return FALSE;
-    if (!headers) return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard<std::mutex> lock(request->mutex);
-    const DWORD error = ApplyHeaderText(*request, headers, headersLength, modifiers);
-    if (error != ERROR_SUCCESS) return Fail(error);
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
-}
-
 extern "C" BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength, LPVOID optional,
                                  DWORD optionalLength) {
     auto request = FindAs<Request>(requestHandle, Kind::Request);
@@ -213,8 +168,7 @@ extern "C" BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD 
     if (headers && HeaderTextLength(headers, headersLength) > 0) {
         // Headers given to a send stay on the request and replace same-named ones, so a resend
         // carries them once.
-        const DWORD error = ApplyHeaderText(*request, headers, headersLength,
-                                            HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+        const DWORD error = ApplyHeaderText(*request, headers, headersLength);
         if (error != ERROR_SUCCESS) return Fail(error);
     }
     const SendPlan plan = MakePlan(*request);

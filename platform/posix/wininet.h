@@ -116,16 +116,6 @@ typedef WORD INTERNET_PORT;
 #define SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS
 #define SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP
 
-// Flags of HttpAddRequestHeadersA.
-#define HTTP_ADDREQ_INDEX_MASK 0x0000FFFFu
-#define HTTP_ADDREQ_FLAGS_MASK 0xFFFF0000u
-#define HTTP_ADDREQ_FLAG_ADD_IF_NEW 0x10000000u
-#define HTTP_ADDREQ_FLAG_ADD 0x20000000u
-#define HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA 0x40000000u
-#define HTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON 0x01000000u
-#define HTTP_ADDREQ_FLAG_COALESCE HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA
-#define HTTP_ADDREQ_FLAG_REPLACE 0x80000000u
-
 // Info levels of HttpQueryInfoA (low 16 bits) and its modifiers (high bits).
 #define HTTP_QUERY_MIME_VERSION 0
 #define HTTP_QUERY_CONTENT_TYPE 1
@@ -294,7 +284,6 @@ QP_API HINTERNET InternetConnectA(HINTERNET session, LPCSTR serverName, INTERNET
 QP_API HINTERNET HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR objectName, LPCSTR version,
                                   LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 // headersLength (DWORD)-1 means a NUL-terminated text; a last line without CR LF is accepted.
-QP_API BOOL HttpAddRequestHeadersA(HINTERNET request, LPCSTR headers, DWORD headersLength, DWORD modifiers);
 QP_API BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headersLength, LPVOID optional,
                              DWORD optionalLength);
 QP_API BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength, LPDWORD index);

@@ -380,25 +380,6 @@ TEST_F(WinInet, HandlesChecksAndOptions) {
     EXPECT_TRUE(InternetSetOptionA(e.session, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>("someone"), 7));
 }
 
-TEST_F(WinInet, AddedHeadersFollowTheirModifiers) {
-    Exchange e;
-    ASSERT_TRUE(Open(e, To("/")));
-    ASSERT_TRUE(HttpAddRequestHeadersA(e.request, "X-A: 1\r\nX-B: 2\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_ADD));
-    EXPECT_FALSE(HttpAddRequestHeadersA(e.request, "X-A: again", DWORD(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
-    EXPECT_EQ(DWORD(ERROR_HTTP_HEADER_ALREADY_EXISTS), GetLastError());
-    ASSERT_TRUE(HttpAddRequestHeadersA(e.request, "X-A: 3", DWORD(-1), HTTP_ADDREQ_FLAG_REPLACE));
-    ASSERT_TRUE(HttpAddRequestHeadersA(e.request, "x-b: 4", DWORD(-1), HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA));
-    ASSERT_TRUE(HttpAddRequestHeadersA(e.request, "X-C: 5\r\nignored", 6, HTTP_ADDREQ_FLAG_ADD));
-    EXPECT_FALSE(HttpAddRequestHeadersA(e.request, "no colon here", DWORD(-1), HTTP_ADDREQ_FLAG_ADD));
-    EXPECT_EQ("2, 4", QueryText(e.request, HTTP_QUERY_CUSTOM | HTTP_QUERY_FLAG_REQUEST_HEADERS, "X-B"));
-
-    ASSERT_TRUE(HttpSendRequestA(e.request, nullptr, 0, nullptr, 0));
-    const HttpRequest seen = server.Requests().at(0);
-    EXPECT_EQ("3", seen.Header("X-A"));
-    EXPECT_EQ("2, 4", seen.Header("X-B"));
-    EXPECT_EQ("5", seen.Header("X-C"));
-}
-
 TEST_F(WinInet, ConnectionCredentialsGoOutAsBasicAuthorization) {
     Exchange e;
     e.session = InternetOpenA("Quarnels", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
