@@ -104,7 +104,6 @@ int Probe(SOCKET s) {
     const SOCKET client = accept(s, reinterpret_cast<sockaddr*>(&address), &length);
     if (client == INVALID_SOCKET) return WSAEWOULDBLOCK;
     const int got = recv(client, &byte, 1, 0) + send(client, &byte, 1, 0);
-    shutdown(client, SD_BOTH);
     return got + closesocket(client) + closesocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
 }
 EOF

@@ -87,10 +87,6 @@ QP_SAME_MEMBER(sockaddr_in, sin_zero)
 #undef QP_SAME_MEMBER
 #undef QP_SAME_LAYOUT
 
-// shutdown receives the Windows numbers unchanged.
-static_assert(SD_RECEIVE == SHUT_RD && SD_SEND == SHUT_WR && SD_BOTH == SHUT_RDWR,
-              "SD_RECEIVE, SD_SEND and SD_BOTH differ from the system's SHUT_RD, SHUT_WR and SHUT_RDWR");
-
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -47,7 +47,6 @@ int listen(int fd, int backlog) noexcept;
 int accept(int fd, struct sockaddr* address, socklen_t* length);
 long recv(int fd, void* buffer, size_t length, int flags);
 long send(int fd, const void* buffer, size_t length, int flags);
-int shutdown(int fd, int how) noexcept;
 int setsockopt(int fd, int level, int name, const void* value, socklen_t length) noexcept;
 int getsockopt(int fd, int level, int name, void* value, socklen_t* length) noexcept;
 int getsockname(int fd, struct sockaddr* address, socklen_t* length) noexcept;
@@ -65,10 +64,6 @@ typedef UINT_PTR SOCKET;
 typedef struct sockaddr SOCKADDR, *PSOCKADDR, *LPSOCKADDR;
 typedef struct sockaddr_in SOCKADDR_IN, *PSOCKADDR_IN, *LPSOCKADDR_IN;
 typedef struct in_addr IN_ADDR, *PIN_ADDR;
-
-#define SD_RECEIVE 0
-#define SD_SEND 1
-#define SD_BOTH 2
 
 #define WSADESCRIPTION_LEN 256
 #define WSASYS_STATUS_LEN 128
