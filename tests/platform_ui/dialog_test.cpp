@@ -11,6 +11,7 @@
 
 #include "framework/afxapp.h"
 #include "platform/posix/observer.h"
+#include "tests/support/modal_person.h"
 
 namespace {
 
@@ -271,10 +272,10 @@ TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownloa
         webAnswer = MessageBoxA(nullptr, "Web Access failed: 404\nnot found", "EveOnline", MB_OK | MB_ICONINFORMATION);
         warningAnswer = AfxMessageBox("Authentication failed - No access to the ESI-API possible", MB_ICONEXCLAMATION);
     };
-    std::thread person([&] {
+    ModalPerson person([&]() -> std::string {
         const unsigned download = qp::observer::WaitTemplate(1002, kWait);
         const unsigned signIn = qp::observer::WaitDialog("Authentication", kWait);
-        ASSERT_NE(signIn, 0u);
+        if (!signIn) return "the sign-in dialog never opened";
         EXPECT_NE(qp::observer::Record(signIn).thread, qp::observer::Record(download).thread);
         EXPECT_TRUE(QpObserverKey(signIn, VK_RETURN));  // "Abort" is the default button
 
@@ -291,10 +292,12 @@ TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownloa
         EXPECT_EQ(qp::observer::Record(warning).type, UINT(MB_OK | MB_ICONEXCLAMATION));
         EXPECT_TRUE(QpObserverPress(warning, IDOK));
         EXPECT_TRUE(QpObserverWaitEnded(download, kWait));
+        return "";
     });
-    EXPECT_EQ(dlg.DoModal(), 0);
-    person.join();
-    dlg.Join();
+    const INT_PTR result = dlg.DoModal();
+    dlg.Join();  // the sign-in and the boxes run on the download's worker
+    ASSERT_EQ(person.Back(), "");
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(signInResult, 0);
     EXPECT_EQ(abort, 1);
     EXPECT_EQ(webAnswer, IDOK);
@@ -304,9 +307,9 @@ TEST_F(DialogTest, SignInAndMessageBoxesOnTheWorkerWhileTheHostWaitsInTheDownloa
 
 TEST_F(DialogTest, CheckDialogRunsANestedDownloadFromItsStartButton) {
     CCheckDlg dlg;
-    std::thread person([&] {
+    ModalPerson person([&]() -> std::string {
         const unsigned check = qp::observer::WaitTemplate(102, kWait);
-        ASSERT_NE(check, 0u);
+        if (!check) return "the check dialog never opened";
         for (unsigned run = 1; run <= 2; ++run) {
             const unsigned last = QpObserverRecordCount();
             EXPECT_TRUE(QpObserverPress(check, 1000));
@@ -327,9 +330,11 @@ TEST_F(DialogTest, CheckDialogRunsANestedDownloadFromItsStartButton) {
         SendMessageA(window, WM_PAINT, 0, 0);
         EXPECT_EQ(dlg.m_iconicPaints.load(), 1);
         EXPECT_TRUE(QpObserverPress(check, IDOK));  // "Close"
+        return "";
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    person.join();
+    const INT_PTR result = dlg.DoModal();
+    ASSERT_EQ(person.Back(), "");
+    EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.m_runs.load(), 2u);
     EXPECT_GE(dlg.m_paints.load(), 2);
     // Window and list are released with the dialog.

@@ -9,6 +9,7 @@
 
 #include "platform/posix/observer.h"
 #include "platform/win32api.h"
+#include "tests/support/modal_person.h"
 
 namespace {
 
@@ -67,22 +68,17 @@ protected:
 
 TEST_F(WindowTest, ModalDialogEndsByMessagePostedFromAnotherThread) {
     Seen seen;
-    std::atomic<HWND> window{nullptr};
-    std::atomic<bool> returned{false};
-    // Waits for the dialog as long as the modal call has not returned: giving up earlier would leave
-    // that call waiting for the post forever.
-    std::thread worker([&] {
-        unsigned serial = 0;
-        while (!serial && !returned) serial = qp::observer::WaitDialog("ESI Download", 100);
-        if (!serial) return;
+    HWND window = nullptr;
+    ModalPerson person([&]() -> std::string {
+        const unsigned serial = qp::observer::WaitDialog("ESI Download", kWait);
+        if (!serial) return "the dialog never opened";
         window = qp::observer::Record(serial).window;
         EXPECT_EQ(qp::observer::ControlText(serial, 1000), "Skills");
         EXPECT_TRUE(PostMessageA(window, kFinished, 7, 0));
+        return "";
     });
     const INT_PTR result = DialogBoxParamA(nullptr, kDownload, nullptr, StubbornProc, reinterpret_cast<LPARAM>(&seen));
-    returned = true;
-    worker.join();
-    ASSERT_NE(window.load(), nullptr) << "the dialog never opened";
+    ASSERT_EQ(person.Back(), "");
     EXPECT_EQ(result, 7);
     // The window is gone: further posts fail and the handle stays invalid.
     EXPECT_FALSE(IsWindow(window));
@@ -176,18 +172,20 @@ INT_PTR CALLBACK OuterProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 TEST_F(WindowTest, ModalLoopsNestOnOneThread) {
     Nesting nesting;
-    std::thread person([&] {
+    ModalPerson person([&]() -> std::string {
         const unsigned outer = qp::observer::WaitDialog("ESI Download", kWait);
         const unsigned inner = qp::observer::WaitDialog("Authentication", kWait, outer);
-        ASSERT_NE(inner, 0u);
+        if (!inner) return "the inner dialog never opened";
         EXPECT_FALSE(IsWindowEnabled(qp::observer::Record(outer).window));
         EXPECT_TRUE(QpObserverPost(outer, kFinished, 0, 0));
         EXPECT_TRUE(QpObserverFlush(outer, kWait));
         EXPECT_TRUE(qp::observer::Record(outer).open);  // ended, but its loop waits for the inner one
         EXPECT_TRUE(QpObserverPress(inner, IDCANCEL));
+        return "";
     });
-    EXPECT_EQ(DialogBoxParamA(nullptr, kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting)), 11);
-    person.join();
+    const INT_PTR result = DialogBoxParamA(nullptr, kDownload, nullptr, OuterProc, reinterpret_cast<LPARAM>(&nesting));
+    ASSERT_EQ(person.Back(), "");
+    EXPECT_EQ(result, 11);
     EXPECT_EQ(nesting.events, (std::vector<std::string>{"inner opens", "outer ended", "inner 22"}));
     EXPECT_EQ(QpObserverRecordCount(), 2u);
     EXPECT_EQ(qp::observer::Record(1).thread, qp::observer::Record(2).thread);
