@@ -58,6 +58,23 @@ protected:
     }
     const std::vector<double> kNoData = {0.0, 0.0, 0.0, 0.0, 0.0, 0.34};
 
+    // Every download finds data: 100 units at 2.0 in the book, 7 in the box "Box" (the corporation's
+    // assets are not readable), 9 on sale, 5 sold an hour ago, 3 runs, science skill level 3.
+    void AnswerWithData() {
+        api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
+        api.Set(kCharacterAssets, 200,
+                "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
+        api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
+        api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
+        api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
+        api.Set(kOrders, 200, "[{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":9}]");
+        api.Set(kTransactions, 200,
+                "[{\"date\":\"" + testsupport::EsiDate(time(nullptr) - 3600) +
+                    "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
+        api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+        api.Set(kSkills, 200, "{\"skills\":[{\"skill_id\":11443,\"active_skill_level\":3}]}");
+    }
+
     void AnswerEverything(int status, const std::string& body) {
         for (const std::string& target : {kBook, kCharacterAssets, kOrders, kTransactions, kJobs, kSkills})
             api.Set(target, status, body);
@@ -86,18 +103,7 @@ TEST_F(HoldsTest, AFailedDownloadIsHeldForAMinuteAndOnlyItself) {
     EXPECT_EQ(api.RequestCount(), 7u);
 
     // Once the minute has passed the next query downloads, and its success ends the hold.
-    api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
-    api.Set(kCharacterAssets, 200,
-            "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
-    api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
-    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
-    api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
-    api.Set(kOrders, 200, "[{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":9}]");
-    api.Set(kTransactions, 200,
-            "[{\"date\":\"" + testsupport::EsiDate(time(nullptr) - 3600) +
-                "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
-    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
-    api.Set(kSkills, 200, "{\"skills\":[{\"skill_id\":11443,\"active_skill_level\":3}]}");
+    AnswerWithData();
     esitest::AgeHolds(2);
     // 10 x 2.0; 7 in the box; 9 on sale; 5 sold; 3 runs; 0.34 x (1 + 3 / 30) = 0.374.
     const std::vector<double> answers = QueryEverything();
@@ -226,17 +232,7 @@ TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeft
 // current: their queries answer as a failed download would have left them. Data within their
 // lifetime, and those downloaded once per load, are answered as they are.
 TEST_F(HoldsTest, DuringAHoldDataPastTheirLifetimeAreNotAnswered) {
-    api.Set(kBook, 200, "[{\"location_id\":60003760,\"price\":2.0,\"volume_remain\":100}]");
-    api.Set(kCharacterAssets, 200,
-            "[{\"location_flag\":\"Unlocked\",\"location_id\":1001,\"quantity\":7,\"type_id\":34}]");
-    api.Set("/v1/characters/90000001/assets/names/", 200, "[{\"item_id\":1001,\"name\":\"Box\"}]");
-    api.Set("/v5/characters/90000001/", 200, "{\"corporation_id\":98000001}");
-    api.Set("/v5/corporations/98000001/assets/", 403, "{\"error\":\"Character does not have required role(s)\"}");
-    api.Set(kOrders, 200, "[{\"location_id\":60003760,\"type_id\":34,\"volume_remain\":9}]");
-    api.Set(kTransactions, 200,
-            "[{\"date\":\"" + testsupport::EsiDate(time(nullptr) - 3600) +
-                "\",\"is_buy\":false,\"location_id\":60003760,\"quantity\":5,\"type_id\":34}]");
-    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
+    AnswerWithData();
     const auto query = [] {
         return std::vector<double>{GetMarketPrice("Jita", "Tritanium", 1, 10),
                                    double(GetAssetQuantity("Tritanium", "Box")),
