@@ -19,7 +19,8 @@ Attribute VB_Name = "Quarnels"
 ' what it downloaded for 15 minutes (market prices, assets, transactions, industry jobs), and a
 ' download that failed is not tried again for a minute. When the web API itself fails (no answer,
 ' its daily downtime around 11:00 UTC), every download is held for up to a minute: meanwhile the
-' live functions answer 0, except from data downloaded within the last 15 minutes.
+' live functions answer 0, except from data downloaded within the last 15 minutes and from your
+' own orders and the skills.
 '
 ' Hubs are "Amarr", "Jita", "Dodixie", "Rens" and "Hek", in any letter case. QGetMarket answers 0
 ' for any other hub, an empty one included. QGetPersonalOrders and QGetTransactionAmount take an

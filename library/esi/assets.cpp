@@ -50,9 +50,9 @@ bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
 }
 
 // Names the containers of the kept items, in the order the items first recorded them, in batches
-// the names endpoint takes. A batch that fails leaves only its own names empty; false once the web
-// API is held, which leaves every later batch unasked: so many containers without their names would
-// count as unnamed for a whole cache lifetime.
+// the names endpoint takes. A batch that fails on its own leaves only its own names empty. False when
+// a batch failed for the web API as a whole, or its hold keeps a batch back: so many containers
+// without their names would count as unnamed for a whole cache lifetime.
 bool DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_array& assets,
                             container_name_map& names) {
     std::vector<int64_t> ids;
@@ -70,7 +70,7 @@ bool DownloadContainerNames(OAuth2* oauth, const CString& path, const asset_arra
         const CString answer = oauth->EsiRequest("POST", path, body, nullptr, FALSE, &status);
         JsonDocument document;
         if (!ParseSuccessfulAnswer(document, answer, status)) {
-            if (oauth->IsWebApiHeld()) return false;
+            if (oauth->lastRequestFailedWithWebApi) return false;
             continue;
         }
         for (const cJSON* element : JsonChildren(document.root))

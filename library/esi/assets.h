@@ -33,7 +33,8 @@ int GetAssetQuantity(const CString& itemName, const CString& containerName);
 // g_AssetsTime and return true when they read every page (the corporation's also needs the
 // character's record, which names it); after a failure they leave their caches empty and return
 // false, and DownloadAssets then keeps nothing, leaves the stamp and holds the download. The names'
-// downloads fail only when the web API was held before every container was asked about.
+// downloads fail only for the web API as a whole: a batch that failed for it, or one its hold kept
+// back.
 void DownloadAssets(OAuth2* oauth);
 bool DownloadCharacterAssets(OAuth2* oauth);
 bool DownloadCharacterAssetNames(OAuth2* oauth);

@@ -11,7 +11,7 @@ bool MayDownload(const CString& download) {
 }
 
 void HoldDownload(const CString& download) {
-    if (!g_OAuth.IsWebApiHeld()) g_DownloadHolds.SetAt(download, _time64(nullptr));
+    if (!g_OAuth.lastRequestFailedWithWebApi) g_DownloadHolds.SetAt(download, _time64(nullptr));
 }
 
 void EndDownloadHold(const CString& download) { g_DownloadHolds.RemoveKey(download); }

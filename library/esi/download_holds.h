@@ -17,8 +17,8 @@ extern download_hold_map g_DownloadHolds;
 // and its window would only flash).
 bool MayDownload(const CString& download);
 
-// Kept by the download functions: a failure starts the hold, a success ends it. A download that fails
-// while the web API is held failed for that reason and is held with it, not on its own: it goes again
+// Kept by the download functions: a failure starts the hold, a success ends it. A download whose last
+// request failed for the web API as a whole is held with the web API, not on its own: it goes again
 // as soon as the web API's hold ends, which may be sooner than a minute.
 void HoldDownload(const CString& download);
 void EndDownloadHold(const CString& download);

@@ -8,7 +8,8 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     if (status) *status = 0;
     // While the web API is held nothing goes to it, and no token is asked for a request that would
     // not be sent.
-    if (IsWebApiHeld()) return answer;
+    lastRequestFailedWithWebApi = IsWebApiHeld();
+    if (lastRequestFailedWithWebApi) return answer;
     // The token is asked for twice, here and while the character is learnt. With none to be had the
     // sign-in is offered once: the second ask finds it held.
     CString token = GetAccessToken();
@@ -35,7 +36,11 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     // A request that broke off after its status came is no answer either.
     if (answered && status) *status = answerStatus;
     // The failure that starts the hold has shown its box; the requests that the hold keeps back show none.
-    const int64_t hold = WebApiHoldAfter(answered, answerStatus, answerHeaders);
-    if (hold > 0) HoldWebApi(hold);
+    const int64_t failureHold = WebApiFailureHold(answered, answerStatus, answerHeaders);
+    // The answer itself counts as usual, but the last errors of the window are left to the user's
+    // other requests.
+    const int64_t budgetHold = ErrorBudgetHold(answerHeaders);
+    lastRequestFailedWithWebApi = failureHold > 0;
+    if (failureHold > 0 || budgetHold > 0) HoldWebApi(failureHold > budgetHold ? failureHold : budgetHold);
     return answer;
 }

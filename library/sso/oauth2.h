@@ -95,6 +95,10 @@ public:
     // download, and no token asked for one. The sign-on service is not part of this.
     bool IsWebApiHeld() const;
     void HoldWebApi(int64_t seconds);
+    // Whether the last web API request failed for the web API as a whole: not sent for its hold, no
+    // answer, or an answer that holds it. A download that failed so is held with the web API, not on
+    // its own.
+    bool lastRequestFailedWithWebApi = false;
 
     static CString GetIniPath();
     static CString ReadStoredRefreshToken();
@@ -150,9 +154,13 @@ CString DecodeJsonEscapes(const CString& text);
 // (its last 29,999 bytes).
 void ShowWebAccessFailed(int status, const CString& answer);
 
-// How long the web API is to be left alone after a request to it: `answered` is false when no answer
-// came, `headers` are the answer's lower-cased header lines. 0 when it need not be.
-int64_t WebApiHoldAfter(BOOL answered, int status, const CString& headers);
+// How long the web API is to be left alone after a request to it that failed for the web API as a
+// whole: `answered` is false when no answer came, `headers` are the answer's lower-cased header lines;
+// 0 for an answer that is no such failure.
+int64_t WebApiFailureHold(BOOL answered, int status, const CString& headers);
+// How long the web API is to be left alone, whatever the answer's status, because it says that only
+// the last few errors of its window are left; 0 when more are left.
+int64_t ErrorBudgetHold(const CString& headers);
 
 // The value of the header line `name` (lower-case, without the colon) in lower-cased header lines,
 // without surrounding blanks; false when there is no such line.

@@ -31,33 +31,28 @@ int64_t SecondsToWait(const CString& headers, const char* name) {
 }
 }  // namespace
 
-int64_t WebApiHoldAfter(BOOL answered, int status, const CString& headers) {
+int64_t WebApiFailureHold(BOOL answered, int status, const CString& headers) {
     // No answer at all (no connection, a time limit): the next request would wait just as long.
     if (!answered) return kRetryHoldSeconds;
-    int64_t seconds = 0;
     switch (status) {
         case 420:  // the error limit was passed: nothing passes until its window resets
-            seconds = SecondsToWait(headers, "x-esi-error-limit-reset");
-            break;
+            return SecondsToWait(headers, "x-esi-error-limit-reset");
         case 429:  // too many requests: the answer says when one would pass
-            seconds = SecondsToWait(headers, "retry-after");
-            break;
+            return SecondsToWait(headers, "retry-after");
         case 500:
         case 502:
         case 503:
         case 504:
-            seconds = kRetryHoldSeconds;
-            break;
+            return kRetryHoldSeconds;
         default:
-            break;
+            return 0;
     }
-    // Whatever the status, the last errors of the window are left to the user's other requests.
+}
+
+int64_t ErrorBudgetHold(const CString& headers) {
     long errorsLeft = 0;
-    if (ReadHeaderNumber(headers, "x-esi-error-limit-remain", &errorsLeft) && errorsLeft <= kLowestErrorBudget) {
-        const int64_t untilReset = SecondsToWait(headers, "x-esi-error-limit-reset");
-        if (untilReset > seconds) seconds = untilReset;
-    }
-    return seconds;
+    if (!ReadHeaderNumber(headers, "x-esi-error-limit-remain", &errorsLeft) || errorsLeft > kLowestErrorBudget) return 0;
+    return SecondsToWait(headers, "x-esi-error-limit-reset");
 }
 
 bool OAuth2::IsWebApiHeld() const {

@@ -182,20 +182,24 @@ TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeft
     }
 
     // An answer that leaves 3 errors in a window resetting in 12 s counts as usual, then holds
-    // every download for those 12 s.
+    // every download for those 12 s, the rest of a download under way too.
+    const fakes::HeaderList kLastErrors = {{"X-ESI-Error-Limit-Remain", "3"}, {"X-ESI-Error-Limit-Reset", "12"}};
     esitest::ResetCaches();
-    api.Set(kBook, 200, kOffer, {{"X-ESI-Error-Limit-Remain", "3"}, {"X-ESI-Error-Limit-Reset", "12"}});
-    EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 20.0);
-    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]", kLastErrors);
+    EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
     esitest::AgeHolds(10);
-    EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
     EXPECT_EQ(api.RequestCount(), 15u);
     esitest::AgeHolds(2);
-    api.Set(kJobs, 200, "[{\"product_type_id\":34,\"runs\":3}]");
-    EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
+    fakes::HeaderList twoPages = kLastErrors;
+    twoPages.push_back({"X-Pages", "2"});
+    api.Set(kBook, 200, kOffer, twoPages);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
     EXPECT_EQ(api.RequestCount(), 16u);
 
-    // Too many requests: held for as long as the answer asks, here 5 s.
+    // Too many requests: held for as long as the answer asks, here 5 s; a clock set back, which puts
+    // the hold's start in the future, does not lengthen it.
     esitest::ResetCaches();
     api.Set(kJobs, 429, "{\"error\":\"Too many requests\"}", {{"Retry-After", "5"}});
     EXPECT_EQ(GetProductionAmount("Tritanium"), 0);
@@ -203,7 +207,7 @@ TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeft
     esitest::AgeHolds(3);
     EXPECT_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 0.0);
     EXPECT_EQ(api.RequestCount(), 17u);
-    esitest::AgeHolds(2);
+    esitest::AgeHolds(-3600);
     EXPECT_EQ(GetProductionAmount("Tritanium"), 3);
     EXPECT_EQ(api.RequestCount(), 18u);
 
@@ -220,12 +224,35 @@ TEST_F(HoldsTest, OneFailureOfTheWebApiHoldsEveryDownloadAndTheLastErrorsAreLeft
     EXPECT_EQ(GetAssetQuantity("Tritanium", "Box"), 5);
     EXPECT_EQ(api.RequestCount(), 18u + 4u + 4u);
 
-    // A book that is not found is that book's failure alone: the others still download.
+    // A book that is not found is that book's failure alone, held for its minute even when its answer
+    // says the errors run low: the others download once those 12 s have passed.
     esitest::ResetCaches();
-    api.Set(kBook, 404, kNotFound);
+    api.Set(kBook, 404, kNotFound, kLastErrors);
     EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
+    esitest::AgeHolds(12);
     EXPECT_DOUBLE_EQ(GetMarketPrice("Jita", "Pyerite", 1, 10), 20.0);
+    EXPECT_EQ(GetMarketPrice("Jita", "Tritanium", 1, 10), 0.0);
     EXPECT_EQ(api.RequestCount(), 28u);
+
+    // How long each answer holds the web API.
+    const struct {
+        int status;
+        fakes::HeaderList headers;
+        int64_t seconds;
+    } kHolds[] = {{500, {}, 60},
+                  {502, {}, 60},
+                  {504, {}, 60},
+                  {420, {{"X-ESI-Error-Limit-Reset", "7"}}, 7},
+                  {429, {{"Retry-After", "600"}}, 60},
+                  {200, {{"X-ESI-Error-Limit-Remain", "10"}, {"X-ESI-Error-Limit-Reset", "30"}}, 30},
+                  {200, {{"X-ESI-Error-Limit-Remain", "11"}, {"X-ESI-Error-Limit-Reset", "30"}}, 0},
+                  {404, {}, 0}};
+    for (const auto& answer : kHolds) {
+        esitest::ResetCaches();
+        api.Set(kJobs, answer.status, "[]", answer.headers);
+        GetProductionAmount("Tritanium");
+        EXPECT_EQ(g_OAuth.IsWebApiHeld() ? g_OAuth.webApiHoldSeconds : 0, answer.seconds) << answer.status;
+    }
 }
 
 // While the web API or the sign-in is held, data past their lifetime are no longer answered as
