@@ -76,8 +76,9 @@ public:
     CString GetAccessToken();
     bool IsSignInHeld() const;
     bool EndSignInHold();
-    // Takes the refresh token stored in the ini file when there is one; whether a token is held now.
-    bool TakeStoredRefreshToken();
+    // Takes `stored`, the refresh token read from the ini file, when it is another than the one held,
+    // and then learns the character anew; whether it did.
+    bool AdoptStoredRefreshToken(const CString& stored);
     void RefreshAccessToken();
     // One refresh request with refreshToken, showing no box; FALSE, with state kFailed, when it was
     // not completed.

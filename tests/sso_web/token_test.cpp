@@ -173,13 +173,19 @@ TEST_F(TokenTest, TheIniFilesRefreshTokenIsTheOneOfRecord) {
         return sent;
     };
     // This host refreshes; the service rotates the token and retires the one the other host holds.
+    // The token of record may be another character's (the check program signs in anew): the other
+    // host learns its character again.
     const auto otherHost = ssotest::MakeClient(&signOn, &api);
     otherHost->port = ssotest::DeadPort();
+    otherHost->characterId = 90000009;
+    otherHost->characterName = "Earlier Pilot";
     EXPECT_EQ(Str(client->GetAccessToken()), "fake-access");
     EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-2");
     signOn.SetExpectedRefreshToken("fake-refresh-2");
-    signOn.SetTokenAnswer(200, FakeSignOn::TokenAnswer("other-access", "fake-refresh-3"));
-    EXPECT_EQ(Str(otherHost->GetAccessToken()), "other-access");
+    const std::string secondPilot = FakeSignOn::Jwt(90000002, "Second Pilot");
+    signOn.SetTokenAnswer(200, FakeSignOn::TokenAnswer(secondPilot, "fake-refresh-3"));
+    EXPECT_EQ(Str(otherHost->GetAccessToken()), secondPilot);
+    EXPECT_EQ(otherHost->GetCharacterId(nullptr), 90000002);
     EXPECT_EQ(refreshTokensSent(), (std::vector<std::string>{"fake-refresh", "fake-refresh-2"}));
     EXPECT_EQ(Str(OAuth2::ReadStoredRefreshToken()), "fake-refresh-3");
 
@@ -189,7 +195,7 @@ TEST_F(TokenTest, TheIniFilesRefreshTokenIsTheOneOfRecord) {
     loadedEarlier->port = ssotest::DeadPort();
     ssotest::WriteStoredRefreshToken("signed-in-elsewhere");
     signOn.SetExpectedRefreshToken("signed-in-elsewhere");
-    EXPECT_EQ(Str(loadedEarlier->GetAccessToken()), "other-access");
+    EXPECT_EQ(Str(loadedEarlier->GetAccessToken()), secondPilot);
     EXPECT_EQ(refreshTokensSent().back(), "signed-in-elsewhere");
     EXPECT_EQ(Str(loadedEarlier->refreshToken), "fake-refresh-3");
 
@@ -200,7 +206,7 @@ TEST_F(TokenTest, TheIniFilesRefreshTokenIsTheOneOfRecord) {
     racing.port = ssotest::DeadPort();
     racing.rotation = "rotated-meanwhile";
     signOn.SetExpectedRefreshToken("rotated-meanwhile");
-    EXPECT_EQ(Str(racing.GetAccessToken()), "other-access");
+    EXPECT_EQ(Str(racing.GetAccessToken()), secondPilot);
     const std::vector<std::string> sent = refreshTokensSent();
     EXPECT_EQ(std::vector<std::string>(sent.end() - 2, sent.end()),
               (std::vector<std::string>{"fake-refresh-3", "rotated-meanwhile"}));
