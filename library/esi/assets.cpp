@@ -21,6 +21,11 @@ const size_t kNamesPerRequest = 1000;
 
 const char kAssetsDownload[] = "Assets";
 
+void EmptyOwner(asset_array& assets, container_name_map& names) {
+    assets.RemoveAll();
+    names.RemoveAll();
+}
+
 // Requests the asset pages of one owner and keeps the items in unlocked containers, each container
 // recorded with an empty name. An empty page or the last announced page ends the walk. False when a
 // page failed: the pages before it are only part of the owner's assets.
@@ -39,8 +44,7 @@ bool DownloadAssetPages(OAuth2* oauth, const CString& pathFormat, int32_t owner,
         const CString answer = oauth->EsiRequest("GET", path, "", &pageCount, tolerate403, &status);
         if (tolerate403 && status == 403) {
             // The character may not read these assets: the owner has none for this download.
-            assets.RemoveAll();
-            names.RemoveAll();
+            EmptyOwner(assets, names);
             return true;
         }
         if (!ParseSuccessfulAnswer(document, answer, status)) return false;
@@ -89,10 +93,8 @@ int32_t DownloadCorporationId(OAuth2* oauth) {
 }
 
 void EmptyAssetCaches() {
-    g_CharAssets.RemoveAll();
-    g_CharAssetNames.RemoveAll();
-    g_CorpAssets.RemoveAll();
-    g_CorpAssetNames.RemoveAll();
+    EmptyOwner(g_CharAssets, g_CharAssetNames);
+    EmptyOwner(g_CorpAssets, g_CorpAssetNames);
 }
 
 }  // namespace
@@ -126,21 +128,14 @@ void DownloadAssets(OAuth2* oauth) {
 }
 
 bool DownloadCharacterAssets(OAuth2* oauth) {
-    g_CharAssets.RemoveAll();
-    g_CharAssetNames.RemoveAll();
-    if (!DownloadAssetPages(oauth, "v5/characters/&user&/assets/?page=%d", 0, false, FALSE, g_CharAssets,
-                            g_CharAssetNames)) {
-        g_CharAssets.RemoveAll();
-        g_CharAssetNames.RemoveAll();
-        return false;
+    EmptyOwner(g_CharAssets, g_CharAssetNames);
+    if (DownloadAssetPages(oauth, "v5/characters/&user&/assets/?page=%d", 0, false, FALSE, g_CharAssets,
+                           g_CharAssetNames)) {
+        g_AssetsTime = CTime(_time64(nullptr));
+        if (g_CharAssetNames.GetCount() == 0 || DownloadCharacterAssetNames(oauth)) return true;
     }
-    g_AssetsTime = CTime(_time64(nullptr));
-    if (g_CharAssetNames.GetCount() > 0 && !DownloadCharacterAssetNames(oauth)) {
-        g_CharAssets.RemoveAll();
-        g_CharAssetNames.RemoveAll();
-        return false;
-    }
-    return true;
+    EmptyOwner(g_CharAssets, g_CharAssetNames);
+    return false;
 }
 
 bool DownloadCharacterAssetNames(OAuth2* oauth) {
@@ -148,26 +143,19 @@ bool DownloadCharacterAssetNames(OAuth2* oauth) {
 }
 
 bool DownloadCorporationAssets(OAuth2* oauth) {
-    g_CorpAssets.RemoveAll();
-    g_CorpAssetNames.RemoveAll();
+    EmptyOwner(g_CorpAssets, g_CorpAssetNames);
     // Without its own record the character's corporation is unknown, and the web API's refusal of
     // "corporation 0" would pass for a corporation whose assets the character may not read.
     const int32_t corporationId = DownloadCorporationId(oauth);
     if (corporationId <= 0) return false;
     // A character may not read its corporation's assets: a 403 answer raises no message box.
-    if (!DownloadAssetPages(oauth, "v5/corporations/%d/assets/?page=%d", corporationId, true, TRUE, g_CorpAssets,
-                            g_CorpAssetNames)) {
-        g_CorpAssets.RemoveAll();
-        g_CorpAssetNames.RemoveAll();
-        return false;
+    if (DownloadAssetPages(oauth, "v5/corporations/%d/assets/?page=%d", corporationId, true, TRUE, g_CorpAssets,
+                           g_CorpAssetNames)) {
+        g_AssetsTime = CTime(_time64(nullptr));
+        if (g_CorpAssetNames.GetCount() == 0 || DownloadCorporationAssetNames(oauth, corporationId)) return true;
     }
-    g_AssetsTime = CTime(_time64(nullptr));
-    if (g_CorpAssetNames.GetCount() > 0 && !DownloadCorporationAssetNames(oauth, corporationId)) {
-        g_CorpAssets.RemoveAll();
-        g_CorpAssetNames.RemoveAll();
-        return false;
-    }
-    return true;
+    EmptyOwner(g_CorpAssets, g_CorpAssetNames);
+    return false;
 }
 
 bool DownloadCorporationAssetNames(OAuth2* oauth, int32_t corporationId) {
