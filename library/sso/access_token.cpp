@@ -29,7 +29,7 @@ CString OAuth2::GetAccessToken() {
     // A host that was loaded before anyone signed in takes the token another host stored since,
     // instead of opening the browser again.
     if (result.IsEmpty()) {
-        AdoptStoredRefreshToken(ReadStoredRefreshToken());
+        AdoptStoredRefreshToken();
         if (!refreshToken.IsEmpty()) {
             RefreshAccessToken();
             result = accessToken;
@@ -61,10 +61,11 @@ bool OAuth2::EndSignInHold() {
     return held;
 }
 
-bool OAuth2::AdoptStoredRefreshToken(const CString& stored) {
+bool OAuth2::AdoptStoredRefreshToken() {
     // Other hosts of the same user (a second workbook's application, the check program) share the ini
     // file, and a refresh by one of them makes the service retire the token the others hold: the
     // stored token is the one of record. An emptied key leaves the held token alone.
+    const CString stored = ReadStoredRefreshToken();
     if (stored.IsEmpty() || stored == refreshToken) return false;
     refreshToken = stored;
     // The check program signs in anew, perhaps as another character: the character is learnt again
@@ -80,7 +81,7 @@ void OAuth2::RefreshAccessToken() {
     CString answer;
     BOOL answered = SendRefreshRequest(&status, &answer);
     // Another host may have rotated the token between the read of the ini file and the send.
-    if (answered && (status == 400 || status == 401) && AdoptStoredRefreshToken(ReadStoredRefreshToken()))
+    if (answered && (status == 400 || status == 401) && AdoptStoredRefreshToken())
         answered = SendRefreshRequest(&status, &answer);
     // The requests are sent without their box: only a refresh that failed in the end is told of.
     if (unsigned(status) >= 300) ShowWebAccessFailed(status, answer);

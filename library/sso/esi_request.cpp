@@ -1,4 +1,6 @@
 // The one way the downloads talk to the game's web API.
+#include <algorithm>
+
 #include "framework/afxinet.h"
 #include "library/sso/oauth2.h"
 
@@ -41,6 +43,7 @@ CString OAuth2::EsiRequest(const CString& method, const CString& path, const CSt
     // other requests.
     const int64_t budgetHold = ErrorBudgetHold(answerHeaders);
     lastRequestFailedWithWebApi = failureHold > 0;
-    if (failureHold > 0 || budgetHold > 0) HoldWebApi(failureHold > budgetHold ? failureHold : budgetHold);
+    const int64_t hold = std::max(failureHold, budgetHold);
+    if (hold > 0) HoldWebApi(hold);
     return answer;
 }

@@ -76,9 +76,9 @@ public:
     CString GetAccessToken();
     bool IsSignInHeld() const;
     bool EndSignInHold();
-    // Takes `stored`, the refresh token read from the ini file, when it is another than the one held,
-    // and then learns the character anew; whether it did.
-    bool AdoptStoredRefreshToken(const CString& stored);
+    // Takes the refresh token stored in the ini file when it is another than the one held, and then
+    // learns the character anew; whether it did.
+    bool AdoptStoredRefreshToken();
     void RefreshAccessToken();
     // One refresh request with refreshToken, showing no box; FALSE, with state kFailed, when it was
     // not completed.
